@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, only those still missing (a second run costs a few
+# dpkg queries). Usage: scripts/install-deps.sh build|test
+set -euo pipefail
+
+build_packages=(cmake ninja-build g++ pkg-config)
+test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+               clang libclang-rt-14-dev llvm coreutils)
+
+case "${1:-}" in
+  build) wanted=("${build_packages[@]}") ;;
+  test) wanted=("${test_packages[@]}") ;;
+  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for package in "${wanted[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=()
+[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

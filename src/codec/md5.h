@@ -1,0 +1,22 @@
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace zelk::codec {
+
+// RFC 1321 MD5. The output is always the raw 16 bytes; callers format hex themselves.
+using Md5Digest = std::array<std::uint8_t, 16>;
+
+struct Md5Context {
+  std::uint32_t state[4];
+  std::uint64_t bitCount;
+  std::uint8_t block[64];
+};
+
+void Md5Init(Md5Context& context);
+void Md5Update(Md5Context& context, const void* data, std::size_t length);
+// Pads, writes the digest and zeroes the whole context.
+void Md5Final(Md5Digest& digest, Md5Context& context);
+
+}  // namespace zelk::codec

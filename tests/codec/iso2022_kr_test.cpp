@@ -1,0 +1,53 @@
+#include "codec/iso2022_kr.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace zelk::codec {
+namespace {
+
+struct Case {
+  std::string euc;
+  std::string iso;
+};
+
+// Copies the input into a buffer of its exact size, so a read past the end trips the sanitizer.
+template <typename Convert>
+std::string Exact(Convert convert, const std::string& in) {
+  const std::vector<char> exact(in.begin(), in.end());
+  return convert(std::string_view(exact.data(), exact.size()));
+}
+
+TEST(Iso2022Kr, ConvertsBothWays) {
+  const Case cases[] = {
+      {"a\xB0\xA1\nb", "\x1B$)Ca\x0E\x30\x21\x0F\nb"},
+      {"plain\r\ntext", "plain\r\ntext"},
+      {"x\n\xB0\xA1 \xB0\xA1\n\xC7\xD1.", "x\n\x1B$)C\x0E\x30\x21\x0F \x0E\x30\x21\x0F\n\x0E\x47\x51\x0F."},
+      {"\xB0\xA1\xFF\xA0\n\n", "\x1B$)C\x0E\x30\x21\x0F\xFF\xA0\n\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Exact(EucKrToIso2022Kr, c.euc), c.iso) << testing::PrintToString(c.euc);
+    EXPECT_EQ(Exact(Iso2022KrToEucKr, c.iso), c.euc) << testing::PrintToString(c.iso);
+  }
+}
+
+TEST(Iso2022KrToEucKr, ReadsLooseInput) {
+  const Case cases[] = {
+      {"\xB0\xA1 \t\xB0\xA1", "\x1B$)c\x0E\x30\x21 \t\x30\x21"},  // lower-case c, no closing SI
+      {"\xC1\xC2", "\x0E\x41\x42\x0F"},                           // no designator
+      {"\x1B$)Xa", "\x1B$)Xa"},
+      {"a", "a\x1B$)"},
+      {"a", "a\x1B$"},
+      {"a", "a\x1B"},
+      {"a", "a\x0E"},
+      {"\xC1", std::string("\x0E\x41\0\x42", 4)},  // NUL ends the text
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Exact(Iso2022KrToEucKr, c.iso), c.euc) << testing::PrintToString(c.iso);
+  }
+}
+
+}  // namespace
+}  // namespace zelk::codec

@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+namespace zelk::test {
+
+// A fresh directory under $TMPDIR, removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  // The directory with a trailing "/".
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace zelk::test
