@@ -5,6 +5,7 @@
 #include <random>
 
 #include "support/code_page_scope.h"
+#include "support/exact_buffer.h"
 
 namespace zelk::codec {
 namespace {
@@ -26,7 +27,7 @@ TEST(Base64, DecodesLeniently) {
       {"QUJDREVG\r\nR0hJ\r\n", "ABCDEFGHI"},
       {"Q\r\nU\r\nJ\r\nD", "ABC"},
   };
-  for (const auto& [text, bytes] : cases) EXPECT_EQ(Base64Decode(text), bytes) << text;
+  for (const auto& [text, bytes] : cases) EXPECT_EQ(test::WithExactBuffer(Base64Decode, text), bytes) << text;
 }
 
 TEST(Base64, EncodesWithPaddingOnOneLine) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/exact_buffer.h"
+
 namespace zelk::codec {
 namespace {
 
@@ -14,12 +16,7 @@ struct Case {
   std::string out;
 };
 
-// Copies the input into a buffer of its exact size, so a read past the end trips the sanitizer.
-template <typename Convert>
-std::string Exact(Convert convert, const std::string& in) {
-  const std::vector<char> exact(in.begin(), in.end());
-  return convert(std::string_view(exact.data(), exact.size()));
-}
+using test::WithExactBuffer;
 
 // Decodes to code points with glibc iconv; empty when the charset rejects the bytes.
 class Decoder {
@@ -79,7 +76,7 @@ TEST(JisToShiftJis, ConvertsEscapesAndRuns) {
       {"\xC0\x1BZ", "\xC0\x1BZ"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Exact(JisToShiftJis, c.in), c.out) << testing::PrintToString(c.in);
+    EXPECT_EQ(WithExactBuffer(JisToShiftJis, c.in), c.out) << testing::PrintToString(c.in);
   }
   EXPECT_EQ(JisToShiftJis(std::string_view("\x1B$B\x30\x21\0\x30\x21", 7)), "\x88\x9F");
 }
@@ -98,7 +95,7 @@ TEST(ShiftJisToJis, ShiftsKanjiAndWidensKatakana) {
       {"\x80\xFD", "\x80\xFD"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Exact(ShiftJisToJis, c.in), c.out) << testing::PrintToString(c.in);
+    EXPECT_EQ(WithExactBuffer(ShiftJisToJis, c.in), c.out) << testing::PrintToString(c.in);
   }
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/exact_buffer.h"
+
 namespace zelk::codec {
 namespace {
 
@@ -13,12 +15,7 @@ struct Case {
   std::string iso;
 };
 
-// Copies the input into a buffer of its exact size, so a read past the end trips the sanitizer.
-template <typename Convert>
-std::string Exact(Convert convert, const std::string& in) {
-  const std::vector<char> exact(in.begin(), in.end());
-  return convert(std::string_view(exact.data(), exact.size()));
-}
+using test::WithExactBuffer;
 
 TEST(Iso2022Kr, ConvertsBothWays) {
   const Case cases[] = {
@@ -28,8 +25,8 @@ TEST(Iso2022Kr, ConvertsBothWays) {
       {"\xB0\xA1\xFF\xA0\n\n", "\x1B$)C\x0E\x30\x21\x0F\xFF\xA0\n\n"},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Exact(EucKrToIso2022Kr, c.euc), c.iso) << testing::PrintToString(c.euc);
-    EXPECT_EQ(Exact(Iso2022KrToEucKr, c.iso), c.euc) << testing::PrintToString(c.iso);
+    EXPECT_EQ(WithExactBuffer(EucKrToIso2022Kr, c.euc), c.iso) << testing::PrintToString(c.euc);
+    EXPECT_EQ(WithExactBuffer(Iso2022KrToEucKr, c.iso), c.euc) << testing::PrintToString(c.iso);
   }
 }
 
@@ -45,7 +42,7 @@ TEST(Iso2022KrToEucKr, ReadsLooseInput) {
       {"\xC1", std::string("\x0E\x41\0\x42", 4)},  // NUL ends the text
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Exact(Iso2022KrToEucKr, c.iso), c.euc) << testing::PrintToString(c.iso);
+    EXPECT_EQ(WithExactBuffer(Iso2022KrToEucKr, c.iso), c.euc) << testing::PrintToString(c.iso);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "codec/base64.h"
+#include "support/exact_buffer.h"
 
 namespace zelk::codec {
 namespace {
@@ -25,7 +26,7 @@ TEST(QuotedPrintable, DecodesEscapesAndSoftBreaks) {
       {"end=4", "end=4"},        // too short to be an escape: kept
       {"a\0=41"s, "a"},
   };
-  for (const auto& [text, bytes] : cases) EXPECT_EQ(QuotedPrintableDecode(text), bytes) << text;
+  for (const auto& [text, bytes] : cases) EXPECT_EQ(test::WithExactBuffer(QuotedPrintableDecode, text), bytes) << text;
 }
 
 TEST(QuotedPrintable, EncodesSoThatBodiesAndHeaderWordsAreSafe) {
