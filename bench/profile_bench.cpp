@@ -39,7 +39,7 @@ const ProfileData& Data() {
       d.keys.push_back(std::move(key));
     }
     const std::string text = profile::Serialize(file);
-    d.path = zelk::bench::WriteTemporaryFile("Zelk.ini", text);
+    d.path = zelk::bench::WriteTemporaryFile("profile.ini", text);
     d.bytes = text.size();
     return d;
   }();

@@ -91,6 +91,11 @@ void SetValue(ProfileFile& profile, std::string_view section, std::string_view k
   key = TrimBlanks(key);
   if (section.empty() || key.empty()) return;  // such a name could not be read back
   if (!profile.hasTable) StartTable(profile);
+  // A line break inside a value would start a new line of the file: a value from mail (an
+  // account's last message key) could then plant keys that win over the real ones.
+  Text oneLine(value);
+  std::replace_if(oneLine.begin(), oneLine.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  value = oneLine;
   const std::optional<std::size_t> found = FindSection(profile, section);
   ProfileSection& s = found ? profile.sections[*found] : AddSection(profile, section);
   const auto entry = s.firstEntry.find(Fold(key));

@@ -48,7 +48,8 @@ Text GetString(const ProfileFile& profile, std::string_view section, std::string
 std::int32_t GetInt(const ProfileFile& profile, std::string_view section, std::string_view key,
                     std::int32_t defaultValue);
 
-// Stored in double quotes; an empty or missing text as an empty value without quotes.
+// Stored in double quotes; an empty or missing text as an empty value without quotes. A value is
+// one line of the file, so line breaks in the text become spaces.
 void SetString(ProfileFile& profile, std::string_view section, std::string_view key, std::optional<std::string_view> text);
 void SetInt(ProfileFile& profile, std::string_view section, std::string_view key, std::int32_t number);
 

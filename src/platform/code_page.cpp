@@ -1,6 +1,5 @@
 #include "platform/code_page.h"
 
-#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 
@@ -10,6 +9,7 @@
 #include <strings.h>
 
 #include "platform/char_width.h"
+#include "platform/iconv_converter.h"
 #include "platform/utf8.h"
 
 namespace zelk::platform {
@@ -18,62 +18,13 @@ namespace {
 
 constexpr char32_t kEscapeBase = 0xDC00;  // U+DC00 + byte stands for a byte that did not decode
 
-bool IsUtf8Name(const std::string& name) {
-  return strcasecmp(name.c_str(), "UTF-8") == 0 || strcasecmp(name.c_str(), "UTF8") == 0;
-}
-
-// One open conversion descriptor; reset before each use so no shift state leaks between calls.
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (ok()) iconv_close(cd_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-  void Reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
-
-  struct Stop {
-    std::size_t consumed;
-    int error;  // 0 when all input was converted, else EILSEQ or EINVAL
-  };
-  // Converts as much of `in` as it can, appending to `out`.
-  Stop Run(std::string_view in, std::string& out) {
-    char* inPos = const_cast<char*>(in.data());
-    std::size_t inLeft = in.size();
-    for (;;) {
-      const std::size_t start = out.size();
-      const std::size_t room = inLeft * 4 + 16;
-      out.resize(start + room);
-      char* outPos = out.data() + start;
-      std::size_t outLeft = room;
-      const std::size_t result = iconv(cd_, &inPos, &inLeft, &outPos, &outLeft);
-      const int error = result == static_cast<std::size_t>(-1) ? errno : 0;
-      out.resize(static_cast<std::size_t>(outPos - out.data()));
-      if (error == E2BIG) continue;
-      return {in.size() - inLeft, error};
-    }
-  }
-  // Writes what a stateful target needs to return to its initial state.
-  void Flush(std::string& out) {
-    char buffer[16];
-    char* outPos = buffer;
-    std::size_t outLeft = sizeof buffer;
-    iconv(cd_, nullptr, nullptr, &outPos, &outLeft);
-    out.append(buffer, static_cast<std::size_t>(outPos - buffer));
-  }
-
- private:
-  iconv_t cd_;
-};
 
 class CodePage {
  public:
   explicit CodePage(std::string name) : name_(std::move(name)), utf8_(IsUtf8Name(name_)) {
     if (!utf8_) {
-      toText_ = std::make_unique<Iconv>("UTF-8", name_.c_str());
-      toLocal_ = std::make_unique<Iconv>(name_.c_str(), "UTF-8");
+      toText_ = std::make_unique<IconvConverter>("UTF-8", name_);
+      toLocal_ = std::make_unique<IconvConverter>(name_, "UTF-8");
     }
   }
   bool ok() const { return utf8_ || (toText_->ok() && toLocal_->ok()); }
@@ -95,7 +46,7 @@ class CodePage {
     out.reserve(text.size());
     toLocal_->Reset();
     for (std::size_t pos = 0; pos < text.size();) {
-      const Iconv::Stop stop = toLocal_->Run(text.substr(pos), out);
+      const IconvConverter::Stop stop = toLocal_->Run(text.substr(pos), out);
       pos += stop.consumed;
       if (stop.error == 0) break;
       const Utf8Char c = DecodeUtf8At(text, pos);
@@ -113,7 +64,7 @@ class CodePage {
     for (std::size_t length = 1; length <= 4 && pos + length <= bytes.size(); ++length) {
       std::string ignored;
       toText_->Reset();
-      const Iconv::Stop stop = toText_->Run(bytes.substr(pos, length), ignored);
+      const IconvConverter::Stop stop = toText_->Run(bytes.substr(pos, length), ignored);
       if (stop.error == 0) return length;
       if (stop.error != EINVAL) break;
     }
@@ -137,7 +88,7 @@ class CodePage {
     out.reserve(bytes.size() * 2);
     toText_->Reset();
     for (std::size_t pos = 0; pos < bytes.size();) {
-      const Iconv::Stop stop = toText_->Run(bytes.substr(pos), out);
+      const IconvConverter::Stop stop = toText_->Run(bytes.substr(pos), out);
       pos += stop.consumed;
       if (stop.error == 0) break;
       AppendEscape(out, static_cast<unsigned char>(bytes[pos++]));
@@ -166,8 +117,8 @@ class CodePage {
 
   std::string name_;
   bool utf8_;
-  std::unique_ptr<Iconv> toText_;
-  std::unique_ptr<Iconv> toLocal_;
+  std::unique_ptr<IconvConverter> toText_;
+  std::unique_ptr<IconvConverter> toLocal_;
 };
 
 std::unique_ptr<CodePage>& CurrentSlot() {

@@ -108,6 +108,10 @@ TEST(ProfileFile, SetValuesReadBackExactly) {
     SetString(profile, "S", "Key", text);
     EXPECT_EQ(GetString(Parsed(Serialize(profile)), "S", "key", "", 256), text);
   }
+  // A line break would start a line of its own in the file, where it could plant a key.
+  SetString(profile, "S", "Key", "evil\r\nServer=x");
+  EXPECT_EQ(GetString(Parsed(Serialize(profile)), "S", "Key", "", 256), "evil  Server=x");
+  EXPECT_EQ(GetString(Parsed(Serialize(profile)), "S", "Server", "none", 256), "none");
   for (const std::int32_t number : {0, -1, 2147483647, -2147483647 - 1}) {
     SetInt(profile, "S", "N", number);
     EXPECT_EQ(GetInt(Parsed(Serialize(profile)), "S", "N", 99), number);

@@ -1,12 +1,11 @@
 #include "platform/files.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
 
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace zelk::platform {
@@ -43,17 +42,11 @@ TEST(Files, FailedWriteLeavesThePreviousFileByteIdentical) {
   const std::string previous(3000, 'p');
   ASSERT_TRUE(WriteFileAtomically(path, previous));
 
-  // A file size limit makes the kernel refuse the write half-way, as a full disk would.
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WriteFileAtomically(path, std::string(100000, 'n'));
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
-  std::signal(SIGXFSZ, oldHandler);
-
+  bool written;
+  {
+    test::FileSizeLimit limit(4096);
+    written = WriteFileAtomically(path, std::string(100000, 'n'));
+  }
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadWholeFile(path), previous);
   EXPECT_EQ(EntriesIn(dir.path()), 1u) << "the temporary file must be removed";

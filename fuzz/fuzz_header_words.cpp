@@ -1,0 +1,53 @@
+// DecodeHeaderWords on arbitrary header values, under a UTF-8, a Western and a Japanese local
+// code page (chosen by the first byte). It must not crash, must keep a value without encoded
+// words and escapes as it is, and must never add a line break or a zero byte: a decoded header
+// is shown and stored as one line of text.
+//
+// "Never longer than the input" is not checked: iconv's charsets can grow text without bound
+// relative to the word (TSCII gives up to four characters for one byte, each a "?" under a
+// Western code page), and any conversion into UTF-8 grows text too.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "codec/header_words.h"
+#include "codec/up_to_nul.h"
+#include "platform/code_page.h"
+
+namespace {
+
+void UseCodePage(std::uint8_t choice) {
+  static const char* const kCodePages[] = {"UTF-8", "CP1252", "SHIFT_JIS"};
+  static int current = -1;
+  const int wanted = choice % 3;
+  if (wanted == current) return;
+  if (!zelk::platform::SelectLocalCodePage(kCodePages[wanted])) std::abort();
+  current = wanted;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  UseCodePage(data[0]);
+  const std::string_view value = zelk::codec::UpToNul(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+  const std::string out = zelk::codec::DecodeHeaderWords(value);
+  for (const char lineBreak : {'\r', '\n'}) {
+    if (std::count(out.begin(), out.end(), lineBreak) > std::count(value.begin(), value.end(), lineBreak)) {
+      std::fputs("decoding added a line break\n", stderr);
+      std::abort();
+    }
+  }
+  if (out.find('\0') != std::string::npos) {
+    std::fputs("decoding gave a zero byte\n", stderr);
+    std::abort();
+  }
+  if (value.find("=?") == std::string_view::npos && value.find('\x1B') == std::string_view::npos && out != value) {
+    std::fputs("a value without words or escapes changed\n", stderr);
+    std::abort();
+  }
+  return 0;
+}

@@ -1,0 +1,408 @@
+// RFC 2047 encoded words: decoding every received header value we show, and writing them for
+// the headers and attachment names of mail we send.
+#include "codec/header_words.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "codec/base64.h"
+#include "codec/charset.h"
+#include "codec/hex_digit.h"
+#include "codec/percent.h"
+#include "codec/quoted_printable.h"
+#include "codec/up_to_nul.h"
+#include "platform/iconv_converter.h"
+#include "platform/utf8.h"
+
+namespace zelk::codec {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsWhite(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+bool IsEightBit(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+
+// ---- Decoding ----
+
+struct EncodedWord {
+  std::string_view charset;
+  std::string_view encoding;  // only its first character counts
+  std::string_view text;
+  std::size_t end;  // just after the closing "?="
+};
+
+// The word whose "=?" stands at pos; nothing when one of its delimiters is missing.
+std::optional<EncodedWord> ReadWord(std::string_view value, std::size_t pos) {
+  const std::size_t charsetEnd = value.find('?', pos + 2);
+  if (charsetEnd == std::string_view::npos) return std::nullopt;
+  const std::size_t encodingEnd = value.find('?', charsetEnd + 1);
+  if (encodingEnd == std::string_view::npos) return std::nullopt;
+  const std::size_t textEnd = value.find("?=", encodingEnd + 1);
+  if (textEnd == std::string_view::npos) return std::nullopt;
+  return EncodedWord{value.substr(pos + 2, charsetEnd - pos - 2),
+                     value.substr(charsetEnd + 1, encodingEnd - charsetEnd - 1),
+                     value.substr(encodingEnd + 1, textEnd - encodingEnd - 1), textEnd + 2};
+}
+
+std::string DecodeWordText(const EncodedWord& word) {
+  const char form = word.encoding.empty() ? '\0' : word.encoding.front();
+  if (form == 'B' || form == 'b') return Base64Decode(word.text);
+  if (form == 'Q' || form == 'q') {
+    std::string text(word.text);
+    std::replace(text.begin(), text.end(), '_', ' ');
+    return QuotedPrintableDecode(text);
+  }
+  return std::string(word.text);
+}
+
+// A line break inside a word would end the header line it is shown on. Multi-byte characters are
+// copied whole, so none of their bytes is taken for CR or LF.
+void AppendWithoutLineBreaks(std::string& out, std::string_view text) {
+  if (text.find_first_of("\r\n") == std::string_view::npos) {
+    out += text;
+    return;
+  }
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t length = platform::LocalCharLength(text, pos);
+    if (length > 1 || (text[pos] != '\r' && text[pos] != '\n')) out += text.substr(pos, length);
+    pos += length;
+  }
+}
+
+bool StartsJis(std::string_view value, std::size_t pos) {
+  return value.substr(pos, 2) == "\x1B$" && pos + 2 < value.size() && (value[pos + 2] == '@' || value[pos + 2] == 'B');
+}
+
+struct Span {
+  std::size_t begin;
+  std::size_t end;
+};
+
+// Raw ISO-2022-JP between the words becomes local text; what the words gave is local already.
+// Line by line: a JIS line break ends kanji and katakana runs anyway, and a katakana byte 0x0A,
+// 0x0D or 0x80 shifted up by 0x80 would otherwise wrap round to a line break or a zero byte that
+// the mail never had.
+std::string TurnJisIntoText(std::string_view out, const std::vector<Span>& local) {
+  std::string result;
+  result.reserve(out.size());
+  auto raw = [&](std::string_view run) {
+    if (run.find_first_of("\x1B\x0E") == std::string_view::npos) {
+      result += run;
+      return;
+    }
+    for (;;) {
+      const std::size_t lineEnd = std::min(run.find_first_of("\r\n"), run.size());
+      std::string line = *CharsetToLocal(run.substr(0, lineEnd), "ISO-2022-JP");
+      std::erase_if(line, [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+      result += line;
+      if (lineEnd == run.size()) break;
+      result += run[lineEnd];
+      run.remove_prefix(lineEnd + 1);
+    }
+  };
+  std::size_t pos = 0;
+  for (const Span& span : local) {
+    raw(out.substr(pos, span.begin - pos));
+    result += out.substr(span.begin, span.end - span.begin);
+    pos = span.end;
+  }
+  raw(out.substr(pos));
+  return result;
+}
+
+// ---- Encoding ----
+
+struct Token {
+  std::string bytes;
+  bool encode;  // holds an 8-bit byte or a multi-byte character
+};
+
+// Appends the character at pos to the token under construction; returns the position after it.
+std::size_t TakeChar(std::string_view local, std::size_t pos, Token& token) {
+  const std::size_t length = platform::LocalCharLength(local, pos);
+  const std::string_view c = local.substr(pos, length);
+  token.bytes += c;
+  if (length > 1 || IsEightBit(c.front())) token.encode = true;
+  return pos + length;
+}
+
+// Words with the run of spaces after them.
+std::vector<Token> SplitPlain(std::string_view local) {
+  std::vector<Token> tokens;
+  for (std::size_t pos = 0; pos < local.size();) {
+    Token token{{}, false};
+    while (pos < local.size() && local[pos] != ' ') pos = TakeChar(local, pos, token);
+    while (pos < local.size() && local[pos] == ' ') token.bytes += local[pos++];
+    tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
+// Quoted strings whole; "(", ")", ",", "<" and ">" alone; the text between them. A comma ends a
+// run of text too: an encoded word that swallowed one would merge two addresses into one name.
+std::vector<Token> SplitAddresses(std::string_view local) {
+  constexpr std::string_view kSeparators = "(),<>";
+  std::vector<Token> tokens;
+  for (std::size_t pos = 0; pos < local.size();) {
+    Token token{{}, false};
+    const char first = local[pos];
+    if (first == '"') {
+      token.bytes += local[pos++];
+      while (pos < local.size()) {
+        const char c = local[pos];
+        const std::size_t next = TakeChar(local, pos, token);
+        const bool single = next - pos == 1;
+        pos = next;
+        if (single && c == '"') break;
+        if (single && c == '\\' && pos < local.size()) pos = TakeChar(local, pos, token);
+      }
+    } else if (kSeparators.find(first) != std::string_view::npos) {
+      token.bytes += local[pos++];
+    } else {
+      while (pos < local.size() && local[pos] != '"' && kSeparators.find(local[pos]) == std::string_view::npos) {
+        const char c = local[pos];
+        const std::size_t next = TakeChar(local, pos, token);
+        const bool single = next - pos == 1;
+        pos = next;
+        if (single && c == '\\' && pos < local.size()) pos = TakeChar(local, pos, token);
+      }
+    }
+    tokens.push_back(std::move(token));
+  }
+  return tokens;
+}
+
+void JoinAlike(std::vector<Token>& tokens) {
+  std::vector<Token> joined;
+  for (Token& token : tokens) {
+    if (!joined.empty() && joined.back().encode == token.encode) {
+      joined.back().bytes += token.bytes;
+    } else {
+      joined.push_back(std::move(token));
+    }
+  }
+  tokens = std::move(joined);
+}
+
+constexpr std::size_t kWordBytes = 15;
+
+// Keeps encoded words short (15 bytes of text and the rest of the character) and plain lines
+// within the line length of mail (800 bytes). No empty piece is made: it would fold into a line
+// of white space alone.
+std::vector<Token> CutLong(std::vector<Token> tokens) {
+  constexpr std::size_t kPlainBytes = 800;
+  std::vector<Token> cut;
+  for (Token& token : tokens) {
+    std::string_view rest = token.bytes;
+    for (;;) {
+      std::size_t at = rest.size();
+      if (token.encode && rest.size() > kWordBytes) {
+        at = 0;
+        while (at < kWordBytes) at += platform::LocalCharLength(rest, at);
+      } else if (!token.encode && rest.size() > kPlainBytes) {
+        at = kPlainBytes;
+      }
+      cut.push_back({std::string(rest.substr(0, at)), token.encode});
+      if (at >= rest.size()) break;
+      rest.remove_prefix(at);
+    }
+  }
+  return cut;
+}
+
+// The byte codecs stop at a zero byte; charsets such as UTF-16 have them inside characters.
+template <typename Encode>
+std::string EncodeAcrossZeros(std::string_view bytes, Encode encode, std::string_view zero) {
+  std::string out;
+  for (;;) {
+    const std::size_t nul = bytes.find('\0');
+    out += encode(bytes.substr(0, nul));
+    if (nul == std::string_view::npos) return out;
+    out += zero;
+    bytes.remove_prefix(nul + 1);
+  }
+}
+
+// Quoted-printable as bodies have it leaves TAB, CR, LF and DEL as they are; an encoded word may
+// hold no white space and no control character, so they are escaped too.
+std::string QEncode(std::string_view bytes) {
+  const std::string body =
+      EncodeAcrossZeros(bytes, [](std::string_view part) { return QuotedPrintableEncode(part, 0); }, "=00");
+  std::string out;
+  out.reserve(body.size());
+  for (const char c : body) {
+    if (c == '\t' || c == '\r' || c == '\n' || c == '\x7F') {
+      out += '=';
+      AppendHexByte(out, static_cast<unsigned char>(c));
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string PercentEncodeAll(std::string_view bytes) {
+  return EncodeAcrossZeros(bytes, [](std::string_view part) { return PercentEncode(part); }, "%00");
+}
+
+CharsetText ForSending(const std::string& local, std::string_view charset) {
+  if (std::optional<CharsetText> converted = LocalToCharset(local, charset)) return std::move(*converted);
+  return {local, std::string(charset)};  // a charset nobody here knows: sent as it stands
+}
+
+// The cut above measured local bytes. Text that falls back to UTF-8 can grow to half as much
+// again (two Shift_JIS bytes become three), which would make a quoted-printable word longer than
+// the 75 characters RFC 2047 allows, so UTF-8 words are cut again by the same rule.
+std::vector<std::string_view> CutUtf8Words(const CharsetText& text) {
+  std::string_view rest = text.bytes;
+  if (!platform::IsUtf8Name(text.charset)) return {rest};
+  std::vector<std::string_view> parts;
+  while (rest.size() > kWordBytes) {
+    std::size_t at = 0;
+    while (at < kWordBytes) at += platform::DecodeUtf8At(rest, at).length;
+    if (at >= rest.size()) break;
+    parts.push_back(rest.substr(0, at));
+    rest.remove_prefix(at);
+  }
+  parts.push_back(rest);
+  return parts;
+}
+
+bool AllBlank(std::string_view text) { return std::all_of(text.begin(), text.end(), IsBlank); }
+
+// Fits between double quotes: printable ASCII, tabs and folds (CR LF and a blank).
+bool Quotable(std::string_view name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    if ((c >= 0x20 && c <= 0x7E) || c == '\t') continue;
+    if (c == '\r' && name.substr(i + 1, 1) == "\n" && i + 2 < name.size() && IsBlank(name[i + 2])) {
+      ++i;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string DecodeHeaderWords(std::string_view value) {
+  value = UpToNul(value);
+  std::string out;
+  out.reserve(value.size());
+  std::vector<Span> local;  // parts of out that decoded words put there, in the local code page
+  bool afterWord = false;
+  bool jis = false;
+  std::size_t wordEnd = 0;
+  for (std::size_t pos = 0; pos < value.size();) {
+    if (value.substr(pos, 2) == "=?") {
+      if (const std::optional<EncodedWord> word = ReadWord(value, pos)) {
+        if (afterWord) out.resize(wordEnd);  // only white space was written since that word
+        const std::string decoded = DecodeWordText(*word);
+        const std::optional<std::string> converted = CharsetToLocal(decoded, word->charset);
+        const std::size_t begin = out.size();
+        AppendWithoutLineBreaks(out, UpToNul(converted ? *converted : decoded));
+        if (converted) local.push_back({begin, out.size()});
+        afterWord = true;
+        wordEnd = out.size();
+        pos = word->end;
+        continue;
+      }
+    }
+    const char c = value[pos];
+    if (!jis && StartsJis(value, pos)) jis = true;
+    out += c;
+    if (!IsWhite(c)) afterWord = false;
+    ++pos;
+  }
+  return jis ? TurnJisIntoText(out, local) : out;
+}
+
+platform::Text EncodeHeaderText(const platform::Text& value, bool addressAware, HeaderEncoding encoding) {
+  const std::string local = platform::TextToLocal(value);
+  std::vector<Token> tokens = addressAware ? SplitAddresses(local) : SplitPlain(local);
+  JoinAlike(tokens);
+  // Address lists arrive folded (",\r\n "); a line break inside an encoded word would end the
+  // header line in the middle of the word.
+  for (Token& token : tokens) {
+    if (token.encode) std::erase_if(token.bytes, [](char c) { return c == '\r' || c == '\n'; });
+  }
+  tokens = CutLong(std::move(tokens));
+
+  const bool words = encoding.form != 0 && encoding.form != 1;
+  const bool quotedPrintable = encoding.form == 3;
+  std::string out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    std::string piece;
+    if (!tokens[i].encode) {
+      piece = std::move(tokens[i].bytes);
+    } else {
+      CharsetText text = ForSending(tokens[i].bytes, encoding.charset);
+      if (!words) {
+        piece = std::move(text.bytes);
+      } else {
+        for (const std::string_view part : CutUtf8Words(text)) {
+          if (!piece.empty()) piece += "\r\n ";
+          piece += "=?" + text.charset + (quotedPrintable ? "?Q?" : "?B?") +
+                   (quotedPrintable ? QEncode(part) : Base64Encode(part)) + "?=";
+        }
+      }
+    }
+    // White space alone stays on the line before: a folded line must hold more than that.
+    if (i > 0 && !AllBlank(piece)) out += "\r\n ";
+    out += piece;
+  }
+  return platform::LocalToText(out);
+}
+
+platform::Text EncodeFileNameParam(const platform::Text& name, std::string_view headCharset) {
+  const std::string local = platform::TextToLocal(name);
+  if (Quotable(local)) {
+    std::string out = "\r\n filename=\"";
+    for (const char c : local) {
+      if (c == '"' || c == '\\') out += '\\';
+      out += c;
+    }
+    out += '"';
+    return platform::LocalToText(out);
+  }
+
+  std::vector<Token> tokens = SplitPlain(local);
+  JoinAlike(tokens);
+  tokens = CutLong(std::move(tokens));
+  // The charset is named once, in the first section, so every section must be in it.
+  std::vector<std::string> sections(tokens.size());
+  auto convertAll = [&](std::string_view charset) -> std::optional<std::string> {
+    std::string label;
+    bool mixed = false;
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+      if (!tokens[i].encode) {
+        sections[i] = tokens[i].bytes;
+        continue;
+      }
+      CharsetText text = ForSending(tokens[i].bytes, charset);
+      if (label.empty()) {
+        label = text.charset;
+      } else if (label != text.charset) {
+        mixed = true;
+      }
+      sections[i] = std::move(text.bytes);
+    }
+    if (mixed) return std::nullopt;
+    return label.empty() ? std::string(charset) : label;
+  };
+  std::optional<std::string> label = convertAll(headCharset);
+  if (!label) label = convertAll(kFallbackCharset);
+
+  std::string out;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    out += "\r\n filename*" + std::to_string(i) + "*=";
+    if (i == 0) out += *label + "''";
+    out += PercentEncodeAll(sections[i]);
+    if (i + 1 < sections.size()) out += ';';
+  }
+  return platform::LocalToText(out);
+}
+
+}  // namespace zelk::codec

@@ -1,0 +1,52 @@
+#include "platform/text_compare.h"
+
+#include <locale.h>
+#include <wchar.h>
+#include <wctype.h>
+
+#include <string>
+
+#include "platform/utf8.h"
+
+namespace zelk::platform {
+
+namespace {
+
+// Case folding needs Unicode case tables whatever the user's locale; the order is the user's.
+struct Locales {
+  locale_t folding;
+  locale_t collation;
+};
+
+const Locales& TheLocales() {
+  static const Locales locales = [] {
+    locale_t folding = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (folding == nullptr) folding = newlocale(LC_CTYPE_MASK, "C", nullptr);
+    locale_t collation = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "", nullptr);
+    if (collation == nullptr) collation = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "C", nullptr);
+    return Locales{folding, collation};
+  }();
+  return locales;
+}
+
+std::wstring Folded(std::string_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (std::size_t pos = 0; pos < text.size();) {
+    const Utf8Char c = DecodeUtf8At(text, pos);
+    // A stray byte keeps its own place (U+DC00 + byte) rather than merging with a real character.
+    const wint_t code = c.valid ? c.code : 0xDC00 + c.code;
+    if (code != 0) out += static_cast<wchar_t>(towlower_l(code, TheLocales().folding));
+    pos += c.length;
+  }
+  return out;
+}
+
+}  // namespace
+
+int CompareIgnoringCase(std::string_view a, std::string_view b) {
+  const int order = wcscoll_l(Folded(a).c_str(), Folded(b).c_str(), TheLocales().collation);
+  return order < 0 ? -1 : order > 0 ? 1 : 0;
+}
+
+}  // namespace zelk::platform
