@@ -34,6 +34,12 @@ std::string WriteTemporaryFile(const std::string& name, const std::string& bytes
   return path.string();
 }
 
+std::string MakeTemporaryDirectory(const std::string& name) {
+  const std::filesystem::path path = TemporaryDirectory() / name;
+  std::filesystem::create_directories(path);
+  return path.string() + "/";
+}
+
 double TimeCommand(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));

@@ -8,6 +8,8 @@ namespace zelk::bench {
 
 // A file with the given bytes in a temporary directory, removed at exit.
 std::string WriteTemporaryFile(const std::string& name, const std::string& bytes);
+// A directory of its own inside that temporary directory, with a trailing "/".
+std::string MakeTemporaryDirectory(const std::string& name);
 
 // Runs a command (no shell) with stdout to /dev/null; returns the wall time in seconds, or a
 // negative value when it could not run or failed.

@@ -30,10 +30,9 @@ const ProfileHome& Home() {
       box.Signature = "--\r\nAccount " + std::to_string(i) + "\r\n";
       for (int f = 0; f < 20; ++f) box.Filters.push_back({1, f % 4, "Subject:", "*word" + std::to_string(f) + "*", "From:", "*"});
     }
-    const std::string path = WriteTemporaryFile("Zelk.ini", "");
-    ProfileHome d{path.substr(0, path.rfind('/') + 1), 0};
+    ProfileHome d{MakeTemporaryDirectory("settings-home"), 0};
     if (!config::SaveSettings(d.home, settings, table, true)) std::abort();
-    d.bytes = *platform::FileSize(path);
+    d.bytes = *platform::FileSize(d.home + "Zelk.ini");
     return d;
   }();
   return data;

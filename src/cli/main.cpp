@@ -2,13 +2,27 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "cli/commands.h"
 #include "platform/code_page.h"
+
+namespace zelk::cli {
 
 namespace {
 
 constexpr char kUsage[] =
     "Usage: zelk-cli [--home DIR] COMMAND [ARGS]\n"
+    "\n"
+    "Commands:\n"
+    "  list [MAILBOX] [--sort KEY]   the messages of MAILBOX (default: the first account)\n"
+    "                                as the message list shows them, tab-separated: mark,\n"
+    "                                new, subject, from (to), date, size; KEY: 1-4 (columns),\n"
+    "                                101 number, 102 icon, 103 thread, negative: descending\n"
+    "  show MAILBOX ROW [--source]   the ROW-th message of the list (1-based); marks it read\n"
+    "  show --file FILE [--source]   a message file, as if downloaded into an empty account\n"
+    "\n"
+    "MAILBOX is an account name, [Savebox] or [Outbox].\n"
     "\n"
     "Options:\n"
     "  --home DIR   use DIR for Zelk.ini and the log (default: $ZELK_HOME, else\n"
@@ -26,24 +40,50 @@ int Usage(std::FILE* to, int status) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const std::string codePage = zelk::platform::LocalCodePageFromEnvironment();
-  if (!zelk::platform::SelectLocalCodePage(codePage)) {
+int Fail(const std::string& text) {
+  std::fprintf(stderr, "zelk-cli: %s\n", text.c_str());
+  return 1;
+}
+
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  }
+  return text;
+}
+
+int Main(int argc, char** argv) {
+  const std::string codePage = platform::LocalCodePageFromEnvironment();
+  if (!platform::SelectLocalCodePage(codePage)) {
     std::fprintf(stderr, "zelk-cli: unknown code page \"%s\", using UTF-8\n", codePage.c_str());
   }
-  for (int i = 1; i < argc; ++i) {
+  GlobalOptions options;
+  int i = 1;
+  for (; i < argc; ++i) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") return Usage(stdout, 0);
     if (arg == "--version") {
       std::puts("Zelk Ver 1.0.1 (UK fix-1)");
       return 0;
     }
-    if (arg == "--home" && i + 1 < argc) {
-      ++i;
-      continue;
-    }
-    std::fprintf(stderr, "zelk-cli: unknown command or option \"%s\"\n\n", argv[i]);
-    return Usage(stderr, 2);
+    if (arg != "--home") break;
+    if (++i == argc) return Usage(stderr, 2);
+    options.home = argv[i];
   }
-  return Usage(stderr, 2);
+  if (i == argc) return Usage(stderr, 2);
+  const std::string command = argv[i];
+  const std::vector<std::string> args(argv + i + 1, argv + argc);
+  int status = 2;
+  if (command == "list") {
+    status = ListCommand(options, args);
+  } else if (command == "show") {
+    status = ShowCommand(options, args);
+  } else {
+    std::fprintf(stderr, "zelk-cli: unknown command \"%s\"\n\n", command.c_str());
+  }
+  return status == 2 ? Usage(stderr, 2) : status;
 }
+
+}  // namespace zelk::cli
+
+int main(int argc, char** argv) { return zelk::cli::Main(argc, argv); }

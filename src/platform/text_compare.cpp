@@ -49,4 +49,26 @@ int CompareIgnoringCase(std::string_view a, std::string_view b) {
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
+void AppendCollationKeyIgnoringCase(std::string_view text, std::wstring& keys) {
+  const std::wstring folded = Folded(text);
+  const std::size_t start = keys.size();
+  // Most locales' keys are a few times longer than the text; a short guess costs a second pass.
+  std::size_t room = folded.size() * 4 + 8;
+  for (;;) {
+    keys.resize(start + room);
+    const std::size_t length = wcsxfrm_l(keys.data() + start, folded.c_str(), room, TheLocales().collation);
+    if (length == static_cast<std::size_t>(-1)) {
+      // A character the locale cannot transform: its code points are the only order left.
+      keys.resize(start);
+      keys += folded;
+      return;
+    }
+    if (length < room) {
+      keys.resize(start + length);
+      return;
+    }
+    room = length + 1;
+  }
+}
+
 }  // namespace zelk::platform

@@ -1,0 +1,22 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <vector>
+
+// The commands of zelk-cli. Each returns the exit status: 0 done, 1 failed (the error text on
+// stderr), 2 bad arguments (the caller prints the usage).
+namespace zelk::cli {
+
+struct GlobalOptions {
+  std::optional<std::string> home;
+};
+
+int ListCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+int ShowCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+
+// Prints "zelk-cli: " and the text on stderr; returns 1.
+int Fail(const std::string& text);
+// Tab and line breaks would break the one-line, tab-separated output.
+std::string OneLine(std::string text);
+
+}  // namespace zelk::cli

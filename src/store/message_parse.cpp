@@ -1,0 +1,119 @@
+#include "store/message_parse.h"
+
+#include <vector>
+
+#include "filter/filters.h"
+#include "mime/display_text.h"
+#include "store/header_fields.h"
+
+namespace zelk::store {
+
+namespace {
+
+OptionalText AsText(const std::optional<std::string>& bytes) {
+  if (!bytes) return std::nullopt;
+  return platform::LocalToText(*bytes);
+}
+
+bool StartsWithMultipart(const OptionalText& contentType) {
+  constexpr std::string_view kMultipart = "multipart";
+  if (!contentType || contentType->size() < kMultipart.size()) return false;
+  for (std::size_t i = 0; i < kMultipart.size(); ++i) {
+    const char c = (*contentType)[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != kMultipart[i]) return false;
+  }
+  return true;
+}
+
+// References is a run of segments, each ending at a ">" and the blanks after it. The last id is the
+// group of the last segment, the previous one the first group from the second-to-last segment on.
+std::pair<std::optional<std::string>, std::optional<std::string>> LastTwoReferences(std::string_view value) {
+  std::vector<std::size_t> starts;
+  for (std::size_t pos = 0; pos < value.size();) {
+    starts.push_back(pos);
+    const std::size_t close = value.find('>', pos);
+    if (close == std::string_view::npos) break;
+    pos = std::min(value.find_first_not_of(" \t", close + 1), value.size());
+  }
+  if (starts.empty()) return {};
+  const std::optional<std::string> last = FirstAngleGroup(value.substr(starts.back()));
+  const std::size_t previousStart = starts.size() >= 2 ? starts[starts.size() - 2] : starts.back();
+  return {last, FirstAngleGroup(value.substr(previousStart))};
+}
+
+}  // namespace
+
+ThreadIds ThreadIdsOf(std::string_view raw) {
+  ThreadIds ids;
+  if (const auto inReplyTo = HeaderValue(raw, "In-Reply-To:")) {
+    ids.inReplyTo = AsText(FirstAngleGroup(*inReplyTo).value_or(""));
+  }
+  auto [last, previous] = LastTwoReferences(HeaderValue(raw, "References:").value_or(""));
+  if (previous == last) previous.reset();
+  if (!ids.inReplyTo || ids.inReplyTo->empty()) {
+    ids.inReplyTo = AsText(last);
+    ids.references = AsText(previous);
+  } else {
+    ids.references = AsText(last && platform::LocalToText(*last) != *ids.inReplyTo ? last : previous);
+  }
+  return ids;
+}
+
+void ParseMessage(MailItem& item, std::string_view raw, const OptionalText& sizeText, const ParseContext& context) {
+  item.Subject = DecodedHeader(raw, "Subject:", false);
+  item.From = DecodedHeader(raw, "From:", false);
+  item.To = DecodedHeader(raw, "To:", true);
+  item.Cc = DecodedHeader(raw, "Cc:", true);
+  item.ReplyTo = DecodedHeader(raw, "Reply-To:", false);
+  item.ContentType = DecodedHeader(raw, "Content-Type:", false);
+  if (StartsWithMultipart(item.ContentType)) {
+    item.Multipart = 1;
+  } else if (const auto encoding = HeaderValue(raw, "Content-Transfer-Encoding:")) {
+    item.Encoding = platform::LocalToText(*encoding);
+  }
+  if (const auto date = HeaderValue(raw, "Date:")) {
+    item.Date = platform::LocalToText(mime::FormatDisplayDate(*date, context.localOffset, context.pictures).text);
+  }
+  if (sizeText) item.Size = sizeText;
+  item.MessageId = platform::LocalToText(MessageKey(raw));
+  if (const auto uidl = HeaderValue(raw, "X-UIDL:")) item.UIDL = platform::LocalToText(*uidl);
+  ThreadIds ids = ThreadIdsOf(raw);
+  item.InReplyTo = std::move(ids.inReplyTo);
+  item.References = std::move(ids.references);
+  SetBody(item, raw, context.keepHeader);
+}
+
+void SetBody(MailItem& item, std::string_view raw, bool keepHeader) {
+  const std::size_t empty = raw.find("\r\n\r\n");
+  const std::size_t bodyStart = empty == std::string_view::npos ? raw.size() : empty + 4;
+  if (bodyStart < raw.size()) {
+    std::string body = mime::DecodeStoredBody(item, raw.substr(bodyStart));
+    if (keepHeader) body.insert(0, raw.substr(0, bodyStart));
+    item.Body = platform::LocalToText(body);
+  } else if (keepHeader) {
+    item.Body = platform::LocalToText(raw);
+  } else {
+    return;
+  }
+  item.Status = kStatusUnread;
+  item.Mark = kStatusUnread;
+}
+
+StoredHeader StoreHeader(MailBox& account, MailBox& savebox, std::string_view raw, const OptionalText& sizeText,
+                         const ParseContext& context) {
+  const int verdict = filter::EvaluateFilters(account, raw);
+  if (verdict == filter::kVerdictNotDownload) return {StoreOutcome::kNotListed, nullptr};
+  auto item = std::make_shared<MailItem>();
+  ParseMessage(*item, raw, sizeText, context);
+  switch (filter::ApplyFilterVerdict(verdict, item, account, savebox)) {
+    case filter::FilterOutcome::kListed:
+      return {StoreOutcome::kListed, item};
+    case filter::FilterOutcome::kNotListed:
+      return {StoreOutcome::kNotListed, nullptr};
+    case filter::FilterOutcome::kFailed:
+      break;
+  }
+  return {StoreOutcome::kFailed, nullptr};
+}
+
+}  // namespace zelk::store

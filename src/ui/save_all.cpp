@@ -1,0 +1,16 @@
+#include "ui/save_all.h"
+
+#include "store/mailbox_file.h"
+
+namespace zelk::ui {
+
+bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& settings,
+                  const store::MailBoxTable& table) {
+  const std::string data = config::DataDirectoryPath(settings, homeDirectory);
+  bool ok = store::SaveAddressList(data + "Address.lst", table.addressBook);
+  ok = store::SaveMailBox(data + "SaveBox.dat", *table.boxes[store::kSaveboxIndex], store::kSaveWithBodies) && ok;
+  ok = store::SaveMailBox(data + "SendBox.dat", *table.boxes[store::kOutboxIndex], store::kSaveWithBodies) && ok;
+  return config::SaveSettings(homeDirectory, settings, table, true) && ok;
+}
+
+}  // namespace zelk::ui

@@ -1,0 +1,117 @@
+// zelk-cli as a user runs it: a real process over a home directory made for the test.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/files.h"
+#include "store/mailbox_file.h"
+#include "support/temp_dir.h"
+
+namespace zelk {
+namespace {
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+CliRun RunCli(const test::TempDir& home, const std::string& args) {
+  const std::string errPath = home.file("stderr.txt");
+  const std::string command = std::string(ZELK_CLI) + " --home " + home.path() + " " + args + " 2>" + errPath;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  CliRun run{-1, {}, {}};
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = platform::ReadWholeFile(errPath).value_or("");
+  return run;
+}
+
+store::ItemRef Item(const char* subject, const char* date, int no, const char* body) {
+  auto item = std::make_shared<store::MailItem>();
+  item->No = no;
+  item->From = "Ann <ann@example.org>";
+  item->To = "me@example.org";
+  item->Subject = subject;
+  item->Date = date;
+  item->Size = std::to_string(no * 1000);
+  item->MessageId = "<" + std::to_string(no) + "@example.org>";
+  if (body) {
+    item->Body = body;
+    item->Status = item->Mark = store::kStatusUnread;
+    item->Download = 1;
+  }
+  return item;
+}
+
+void MakeAccount(const test::TempDir& home) {
+  ASSERT_TRUE(platform::WriteFileAtomically(
+      home.file("Zelk.ini"),
+      "[GENERAL]\r\nMailBoxCnt=1\r\nTimeZone=\"+0000\"\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nMailAddress=\"me@example.org\"\r\n"));
+  store::MailBox box;
+  box.Items = {Item("Beta", "02/01/2006 09:00", 1, "first body\r\n..dotted\r\n"), Item("alpha", "01/01/2006 09:00", 2, nullptr),
+               Item("", "03/01/2006 09:00", 3, "third")};
+  ASSERT_TRUE(store::SaveMailBox(home.file("MailBox0.dat"), box, store::kSaveWithBodies));
+}
+
+TEST(Cli, ListShowsRowsInListOrderAndSortsOnRequest) {
+  test::TempDir home;
+  MakeAccount(home);
+  const CliRun plain = RunCli(home, "list");
+  EXPECT_EQ(plain.status, 0) << plain.err;
+  EXPECT_EQ(plain.out,
+            "1\t0\tBeta\tAnn <ann@example.org>\t02/01/2006 09:00\t1000\n"
+            "0\t0\talpha\tAnn <ann@example.org>\t01/01/2006 09:00\t2000\n"
+            "1\t0\t(no subject)\tAnn <ann@example.org>\t03/01/2006 09:00\t3000\n");
+  const CliRun bySubject = RunCli(home, "list WORK --sort 1");
+  EXPECT_EQ(bySubject.out.substr(0, bySubject.out.find('\n')), "1\t0\t(no subject)\tAnn <ann@example.org>\t03/01/2006 09:00\t3000");
+  const CliRun byDateDown = RunCli(home, "list Work --sort -3");
+  EXPECT_EQ(byDateDown.out.substr(0, 14), "1\t0\t(no subjec");
+  EXPECT_EQ(RunCli(home, "list [savebox]").out, "");
+
+  const CliRun unknown = RunCli(home, "list Nowhere");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.err, "zelk-cli: No such mailbox: Nowhere\n");
+  for (const char* bad : {"list --sort 7", "list --sort", "frobnicate", "show Work", "show Work x", ""}) {
+    const CliRun run = RunCli(home, bad);
+    EXPECT_EQ(run.status, 2) << bad;
+    EXPECT_NE(run.err.find("Usage: zelk-cli"), std::string::npos) << bad;
+  }
+}
+
+TEST(Cli, ShowPrintsTheViewerPaneMarksReadAndSavesLikeAnExit) {
+  test::TempDir home;
+  MakeAccount(home);
+  const CliRun shown = RunCli(home, "show Work 1");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out, "From: Ann <ann@example.org>\nSubject: Beta\nDate: 02/01/2006 09:00\n\nfirst body\n.dotted\n");
+  EXPECT_EQ(RunCli(home, "list").out.substr(0, 2), "2\t");  // read now, and saved
+  EXPECT_NE(platform::ReadWholeFile(home.file("Zelk.ini")).value_or("").find("LastNo="), std::string::npos);
+  EXPECT_EQ(RunCli(home, "show Work 9").status, 1);
+}
+
+TEST(Cli, ShowFileTakesAMessageAsIfDownloaded) {
+  test::TempDir home;
+  const std::string file = std::string(ZELK_TEST_DATA) + "/cli/report.eml";
+  const CliRun shown = RunCli(home, "show --file " + file);
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out,
+            "From: Ann <ann@example.org>\n"
+            "Subject: Report (To: me@example.org, other@example.org)\n"
+            "Date: 03/01/2006 10:00\n\n"
+            "Caf\xC3\xA9 notes\n.hidden line\n"
+            "Attachment 1: report.pdf\n"
+            "Attachment 2: image/png\n");
+  const CliRun source = RunCli(home, "show --file " + file + " --source");
+  EXPECT_NE(source.out.find("\n\npreamble\n--b1\n"), std::string::npos);
+  EXPECT_EQ(source.out.find("Attachment"), std::string::npos);
+  EXPECT_FALSE(platform::FileSize(home.file("Zelk.ini")));  // nothing saved, not even a profile
+}
+
+}  // namespace
+}  // namespace zelk
