@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config)
 test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-               clang libclang-rt-14-dev llvm coreutils)
+               clang libclang-rt-14-dev llvm coreutils dovecot-pop3d)
 
 case "${1:-}" in
   build) wanted=("${build_packages[@]}") ;;
@@ -23,5 +23,17 @@ echo "Installing: ${missing[*]}" >&2
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+
+# Service packages (dovecot-core) start their daemon from the postinst where an init system runs,
+# and make apt fail if that start fails. The tests run private instances on ports of their own, so
+# deny every service start during this install, unless the machine already has a policy-rc.d.
+policy=/usr/sbin/policy-rc.d
+if [ ! -e "$policy" ]; then
+  trap '"${sudo[@]}" rm -f "$policy"' EXIT
+  printf '#!/bin/sh\n# Written by zelk scripts/install-deps.sh for one install.\nexit 101\n' |
+    "${sudo[@]}" tee "$policy" >/dev/null
+  "${sudo[@]}" chmod 755 "$policy"
+fi
+
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

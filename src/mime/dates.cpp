@@ -274,20 +274,27 @@ DateText FormatDisplayDate(std::string_view headerDate, std::int32_t localOffset
   return raw;
 }
 
-DateText DisplayDateToSortKey(std::string_view displayDate, const DatePictures& pictures) {
-  if (displayDate.size() > kMaxDateBytes || pictures.date.empty() || pictures.time.empty()) {
-    return {CutDate(displayDate), false};
-  }
-  const DateText raw{std::string(displayDate), false};
+std::optional<std::string> SortKeyPattern(const DatePictures& pictures) {
+  if (pictures.date.empty() || pictures.time.empty()) return std::nullopt;
   const auto datePattern = PatternFromPicture(pictures.date, DateToken);
   const auto timePattern = PatternFromPicture(pictures.time, TimeToken);
-  if (!datePattern || !timePattern) return raw;
-  const auto time = Match(platform::TextToLocal(*datePattern + ' ' + *timePattern), displayDate, std::nullopt);
+  if (!datePattern || !timePattern) return std::nullopt;
+  return platform::TextToLocal(*datePattern + ' ' + *timePattern);
+}
+
+DateText DisplayDateToSortKeyByPattern(std::string_view displayDate, const std::optional<std::string>& pattern) {
+  if (displayDate.size() > kMaxDateBytes || !pattern) return {CutDate(displayDate), false};
+  const DateText raw{std::string(displayDate), false};
+  const auto time = Match(*pattern, displayDate, std::nullopt);
   if (!time) return raw;
   const auto date = platform::FormatDatePicture("yyyyMMdd", *time);
   const auto clock = platform::FormatTimePicture("HHmm", *time);
   if (!date || !clock) return raw;
   return {*date + *clock, true};
+}
+
+DateText DisplayDateToSortKey(std::string_view displayDate, const DatePictures& pictures) {
+  return DisplayDateToSortKeyByPattern(displayDate, SortKeyPattern(pictures));
 }
 
 std::string FormatDateHeader(const platform::Text& timeZone, const platform::Clock& clock) {

@@ -64,6 +64,11 @@ std::optional<platform::CalendarTime> MatchDatePattern(std::string_view pattern,
 // does not fit them.
 [[nodiscard]] DateText DisplayDateToSortKey(std::string_view displayDate, const DatePictures& pictures);
 
+// The pattern DisplayDateToSortKey reads display strings with, made once for sorting many items;
+// nothing when the pictures give no sort keys.
+std::optional<std::string> SortKeyPattern(const DatePictures& pictures);
+[[nodiscard]] DateText DisplayDateToSortKeyByPattern(std::string_view displayDate, const std::optional<std::string>& pattern);
+
 // The "Date:" value for a message sent now: "Tue, 3 Jan 2006 10:00:00 +0900". The zone is the
 // TimeZone setting, or the clock's zone when it is empty ("-0000" at UTC).
 std::string FormatDateHeader(const platform::Text& timeZone, const platform::Clock& clock);

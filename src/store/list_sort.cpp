@@ -23,7 +23,7 @@ const OptionalText& SecondColumn(const MailItem& item, bool outbox) { return out
 // The text a date sorts by: "yyyyMMddHHmm" when the display string reads back with the date
 // pictures, else the display string itself. Outbox dates are first given the display form, which
 // leaves a string that is already one unchanged.
-Text DateSortText(const MailItem& item, const SortContext& context) {
+Text DateSortText(const MailItem& item, const SortContext& context, const std::optional<std::string>& pattern) {
   // Dates are read in the local code page; under UTF-8 that is the text itself, and copying it
   // twice per item would be a good part of a sort.
   const bool utf8 = platform::LocalCodePageIsUtf8();
@@ -33,7 +33,7 @@ Text DateSortText(const MailItem& item, const SortContext& context) {
     local = mime::FormatDisplayDate(date, context.localOffset, context.datePictures).text;
     date = local;
   }
-  std::string key = mime::DisplayDateToSortKey(date, context.datePictures).text;
+  std::string key = mime::DisplayDateToSortKeyByPattern(date, pattern).text;
   if (utf8) return key;
   return platform::LocalToText(key);
 }
@@ -123,7 +123,8 @@ void SortByDates(std::vector<std::size_t>& rows, const std::vector<const MailIte
                  const SortContext& context) {
   std::vector<Text> dates;
   dates.reserve(rows.size());
-  for (const MailItem* item : items) dates.push_back(DateSortText(*item, context));
+  const std::optional<std::string> pattern = mime::SortKeyPattern(context.datePictures);
+  for (const MailItem* item : items) dates.push_back(DateSortText(*item, context, pattern));
   if (const auto numbers = AsEqualLengthNumbers(dates)) {
     SortByValues(rows, *numbers, descending);
     return;
@@ -156,7 +157,11 @@ int Compare(const MailItem* a, const MailItem* b, int key, const SortContext& co
       d = platform::CompareIgnoringCase(TextOf(SecondColumn(*a, context.outbox)),
                                         TextOf(SecondColumn(*b, context.outbox)));
       break;
-    case kSortByDate: d = platform::CompareIgnoringCase(DateSortText(*a, context), DateSortText(*b, context)); break;
+    case kSortByDate: {
+      const std::optional<std::string> pattern = mime::SortKeyPattern(context.datePictures);
+      d = platform::CompareIgnoringCase(DateSortText(*a, context, pattern), DateSortText(*b, context, pattern));
+      break;
+    }
     case kSortBySize:
     case kSortByNo:
     case kSortByIcon:

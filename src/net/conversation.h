@@ -1,0 +1,146 @@
+#pragma once
+#include <chrono>
+#include <memory>
+#include <string_view>
+
+#include "config/settings.h"
+#include "net/conversation_log.h"
+#include "net/transport.h"
+#include "platform/clock.h"
+#include "platform/event_loop.h"
+#include "store/mailbox_table.h"
+#include "ui/ports.h"
+
+// The one network conversation that may exist at a time: it prompts for a missing password,
+// resolves and connects, hands every received line to the conversation's protocol handler, ends
+// stuck conversations after the inactivity time-out, shows errors, writes the status bar and the
+// log, and carries out Stop.
+namespace zelk::net {
+
+// The program's timers, by the numbers the whole program knows them under.
+inline constexpr int kPollTimer = 1;  // here: the end processing after a conversation closed
+inline constexpr int kSendCycleTimer = 2;
+inline constexpr int kSingleSendTimer = 3;
+inline constexpr int kCheckAllTimer = 4;
+inline constexpr int kUpdateAllTimer = 5;
+inline constexpr int kAutoCheckTimer = 6;
+inline constexpr int kTimeoutTimer = 7;
+inline constexpr int kDialWaitTimer = 10;
+
+inline constexpr int kNoSocket = -1;   // no conversation
+inline constexpr int kPreparing = 0;   // password prompt, resolving, connecting
+inline constexpr int kQuitSent = -1;   // the step once QUIT is out: the server's close is the end
+
+class Conversation;
+
+// One kind of conversation (POP3 check, POP3 update, SMTP send).
+class ProtocolHandler {
+ public:
+  virtual ~ProtocolHandler() = default;
+  // One received line without its CR LF. True: go on. False: the conversation ends now, with
+  // `error` shown when it is not empty. `shown` says the mailbox is the one the list shows.
+  // To finish, a handler sends QUIT, sets the step to kQuitSent and answers true.
+  virtual bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
+                    bool shown) = 0;
+};
+
+// What the command layer does when network work ends: cycles, follow-up updates and checks, the
+// new-mail notice, dial-up, the list's re-sort. The defaults do nothing.
+class WorkHooks {
+ public:
+  virtual ~WorkHooks() = default;
+  // With CheckEndExec: starts an update of the account that was just checked, if it has marks.
+  virtual bool UpdateAfterCheck(int /*mailbox*/) { return false; }
+  // With CheckAfterUpdate: checks the account again after an update.
+  virtual void CheckAgain(int /*mailbox*/) {}
+  virtual void NotifyNewMail(int /*count*/) {}
+  virtual bool Dialing() const { return false; }
+  virtual void HangUp() {}
+  virtual void ResortShownList() {}
+  virtual void ShowCounts() {}
+  virtual void SmtpCleanup() {}
+  virtual bool MainWindowInFront() const { return false; }
+};
+
+// Run-wide flags that the command layer owns and the conversation reads or clears.
+struct RunFlags {
+  bool cycleRunning = false;
+  bool cycleBusy = false;
+  bool updateOrSend = false;  // the user's command updated or sent: end sound, CheckAfterUpdate
+  bool autoCheck = false;
+  bool shift = false;
+  bool messageBoxShowing = false;
+  bool newMailIconShowing = false;
+  bool listChanged = false;
+  int newMailCount = -1;  // -1: no check is being counted
+};
+
+enum class ConversationKind { kCheck, kUpdate, kSend };
+
+struct ConversationParts {
+  platform::EventLoop& loop;
+  ui::DialogPort& dialogs;
+  ui::StatusPort& status;
+  ui::ShellPort& shell;
+  WorkHooks& hooks;
+  const ConversationLog& log;
+  const platform::Clock& clock;
+};
+
+class Conversation final : public LineSink {
+ public:
+  Conversation(ConversationParts parts, const config::Settings& settings, store::MailBoxTable& table);
+  ~Conversation() override;
+  Conversation(const Conversation&) = delete;
+  Conversation& operator=(const Conversation&) = delete;
+
+  // Opens a conversation with the mailbox's server (its Server and Port): password prompt, log
+  // header, address (cached in PopAddr with IPCache), time-out, handler, connect. False when a
+  // conversation exists already, the prompt was cancelled, or resolving or connecting failed
+  // (the error is then shown).
+  bool Start(int mailbox, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler, bool loginOnly);
+  // The Stop command: RSET and QUIT once the server has been answered, else an immediate close.
+  void Stop();
+
+  // For handlers.
+  int socket() const { return socket_; }
+  int step = 0;
+  bool loginOnly() const { return loginOnly_; }
+  int mailbox() const { return mailbox_; }
+  // The account's password: Pass, else the one typed at the prompt.
+  const platform::Text& Password(const store::MailBox& box) const;
+  // 0 when the command went out, -1 on a socket error.
+  int Send(std::string_view command);
+  void SetStatus(const platform::Text& text, int part);
+  void LogReceived(std::string_view line);
+  RunFlags flags;
+
+  // The length of a minute for the time-out, so tests need not wait minutes.
+  void SetMinuteForTesting(std::chrono::milliseconds minute) { minute_ = minute; }
+
+ private:
+  bool LineReceived(std::string_view line) override;
+  void OnReadable();
+  void RunEndProcessing();
+  void OnTimeout();
+  void ArmTimeout();
+  void CloseSocket();
+  void EndConversation(int index);
+  void EndOfWork();
+  void ShowConversationError(const platform::Text& text, int index);
+  store::MailBox& Box(int index) { return *table_.boxes[static_cast<std::size_t>(index)]; }
+
+  ConversationParts parts_;
+  const config::Settings& settings_;
+  store::MailBoxTable& table_;
+  LineTransport transport_;
+  std::unique_ptr<ProtocolHandler> handler_;
+  int socket_ = kNoSocket;
+  int mailbox_ = -1;
+  bool loginOnly_ = false;
+  bool resolving_ = false;
+  platform::Text oneTimePassword_;  // typed with "Do not save password" cleared: this conversation only
+  std::chrono::milliseconds minute_{60'000};
+};
+
+}  // namespace zelk::net

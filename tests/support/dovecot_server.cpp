@@ -1,0 +1,438 @@
+#include "support/dovecot_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <tuple>
+#include <utility>
+
+extern char** environ;
+
+namespace zelk::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kStartTimeout = std::chrono::seconds(5);
+constexpr auto kStopTimeout = std::chrono::seconds(5);
+constexpr int kPortAttempts = 5;
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteWholeFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) throw std::runtime_error("DovecotServer: cannot write " + path);
+}
+
+// Lets the kernel pick a free port. Another process may take it before dovecot binds it; the
+// caller then tries again with a new one.
+int PickFreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("DovecotServer: socket() failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  ::close(fd);
+  if (port == 0) throw std::runtime_error("DovecotServer: no free port on 127.0.0.1");
+  return port;
+}
+
+// Connects and reads the first line, which is "+OK ..." once the login service is up.
+bool GreetingArrives(int port, Clock::time_point deadline) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string line;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    char byte = 0;
+    while (line.find('\n') == std::string::npos) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+      pollfd readable{fd, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) break;
+      if (::read(fd, &byte, 1) != 1) break;
+      line += byte;
+    }
+    if (line.rfind("+OK", 0) == 0) ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
+  }
+  ::close(fd);
+  return line.rfind("+OK", 0) == 0;
+}
+
+// A daemonised master is no child of ours: it is gone when its /proc entry is, or is a zombie
+// waiting for init to reap it.
+bool ProcessRunning(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("State:", 0) == 0) return line.find('Z') == std::string::npos;
+  }
+  return false;
+}
+
+bool WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
+  const auto deadline = Clock::now() + timeout;
+  while (ProcessRunning(pid)) {
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+bool ValidUserName(const std::string& name) {
+  if (name.empty() || name[0] == '.') return false;
+  return std::all_of(name.begin(), name.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '.' || c == '_' || c == '-';
+  });
+}
+
+// Maildir names "SECONDS.MMICROSECONDSPpidQn.host" sort by time, as dovecot numbers new mail;
+// each name here is later than the one before, so delivery order is message order.
+std::string NextMaildirName() {
+  static std::mutex mutex;
+  static long lastSeconds = 0;
+  static long lastMicros = 0;
+  static unsigned sequence = 0;
+  std::lock_guard<std::mutex> lock(mutex);
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  long seconds = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now).count());
+  long micros = static_cast<long>(std::chrono::duration_cast<std::chrono::microseconds>(now).count() % 1000000);
+  if (std::tie(seconds, micros) <= std::tie(lastSeconds, lastMicros)) {
+    seconds = lastSeconds;
+    micros = lastMicros + 1;
+    if (micros == 1000000) {
+      ++seconds;
+      micros = 0;
+    }
+  }
+  lastSeconds = seconds;
+  lastMicros = micros;
+  return std::to_string(seconds) + ".M" + std::to_string(micros) + "P" + std::to_string(::getpid()) +
+         "Q" + std::to_string(++sequence) + ".zelk-test";
+}
+
+// Sort key of a Maildir file name: seconds, then the microseconds after "M" in the second part.
+std::tuple<long, long, std::string> MaildirOrder(const std::string& name) {
+  const std::string base = name.substr(0, name.find(':'));
+  long seconds = std::strtol(base.c_str(), nullptr, 10);
+  long micros = -1;
+  const auto dot = base.find('.');
+  if (dot != std::string::npos) {
+    const auto end = base.find('.', dot + 1);
+    const auto m = base.find('M', dot + 1);
+    if (m != std::string::npos && m < end) micros = std::strtol(base.c_str() + m + 1, nullptr, 10);
+  }
+  return {seconds, micros, base};
+}
+
+}  // namespace
+
+DovecotServer::DovecotServer(DovecotOptions options) : options_(std::move(options)) {
+  std::string missing;
+  if (CheckInstalled(&missing) != Presence::kInstalled) throw std::runtime_error(missing);
+
+  // Always under /tmp rather than $TMPDIR: dovecot's own users must be able to enter it, and
+  // its socket paths must stay within the 108 bytes of a Unix socket name.
+  std::string pattern = "/tmp/zelk-dovecot-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("DovecotServer: mkdtemp failed");
+  dir_ = pattern + "/";
+  try {
+    ::chmod(pattern.c_str(), 0755);
+    fs::create_directory(dir_ + "mail");
+    if (::geteuid() == 0) {
+      const passwd* nobody = ::getpwnam("nobody");
+      const group* nogroup = ::getgrnam("nogroup");
+      mailUid_ = nobody ? nobody->pw_uid : 65534;
+      mailGid_ = nogroup ? nogroup->gr_gid : 65534;
+    } else {
+      mailUid_ = ::geteuid();
+      mailGid_ = ::getegid();
+    }
+    const std::vector<DovecotUser> users = std::move(options_.users);
+    options_.users.clear();
+    WritePasswd();
+    for (const DovecotUser& user : users) AddUser(user.name, user.password);
+
+    std::string failure;
+    for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
+      port_ = PickFreePort();
+      WriteConfig();
+      if (TryStart(&failure)) {
+        running_ = true;
+        return;
+      }
+      if (failure.find("Address already in use") == std::string::npos) break;
+    }
+    throw std::runtime_error(failure);
+  } catch (...) {
+    Stop();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+    throw;
+  }
+}
+
+DovecotServer::~DovecotServer() {
+  Stop();
+  std::error_code ignored;
+  fs::remove_all(dir_, ignored);
+}
+
+void DovecotServer::WriteConfig() const {
+  const std::string d = dir_;
+  const bool root = ::geteuid() == 0;
+  // Without root, dovecot runs everything as ourselves.
+  std::string self;
+  std::string selfGroup;
+  if (!root) {
+    const passwd* me = ::getpwuid(::geteuid());
+    const group* myGroup = ::getgrgid(::getegid());
+    self = me ? me->pw_name : "nobody";
+    selfGroup = myGroup ? myGroup->gr_name : "nogroup";
+  }
+  // Its own base_dir, state_dir and instance_name keep an instance apart from any other.
+  std::ostringstream conf;
+  conf << "base_dir = " << d << "run\n"
+       << "state_dir = " << d << "state\n"
+       << "instance_name = " << fs::path(d).parent_path().filename().string() << "\n"
+       << "log_path = " << d << "dovecot.log\n"
+       << "protocols = pop3\n"
+       << "listen = 127.0.0.1\n"
+       << "ssl = no\n"
+       << "disable_plaintext_auth = no\n"
+       << "auth_mechanisms = plain login cram-md5 apop\n"
+       << "auth_verbose = yes\n"
+       // Refused logins answer without the usual two-second delay, and (anvil below) without a
+       // penalty growing with each failure from 127.0.0.1.
+       << "auth_failure_delay = 0\n"
+       << "default_login_user = " << (root ? "dovenull" : self) << "\n"
+       << "default_internal_user = " << (root ? "dovecot" : self) << "\n"
+       << "default_internal_group = " << (root ? "dovecot" : selfGroup) << "\n"
+       << "first_valid_uid = 1\n"
+       << "mail_location = maildir:" << d << "mail/%u/Maildir\n"
+       << "pop3_reuse_xuidl = " << (options_.reuseXuidl ? "yes" : "no") << "\n"
+       << "service pop3-login {\n"
+       << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
+       << "  inet_listener pop3s {\n    port = 0\n  }\n"
+       << (root ? "" : "  chroot =\n")
+       << "}\n"
+       << "service imap-login {\n"
+       << "  inet_listener imap {\n    port = 0\n  }\n"
+       << "  inet_listener imaps {\n    port = 0\n  }\n"
+       << "}\n"
+       << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n"
+       << (root ? "" : "  chroot =\n") << "}\n"
+       << "service stats {\n  unix_listener stats-writer {\n    mode = 0666\n  }\n}\n"
+       << "passdb {\n  driver = passwd-file\n"
+       << "  args = scheme=PLAIN username_format=%u " << d << "passwd\n}\n"
+       << "userdb {\n  driver = static\n"
+       << "  args = uid=" << mailUid_ << " gid=" << mailGid_ << " home=" << d << "mail/%u\n}\n";
+  WriteWholeFile(dir_ + "dovecot.conf", conf.str());
+}
+
+void DovecotServer::WritePasswd() const {
+  std::string lines;
+  for (const DovecotUser& user : options_.users) lines += user.name + ":{PLAIN}" + user.password + "\n";
+  // Renamed into place, so a running server never reads half a file.
+  WriteWholeFile(dir_ + "passwd.new", lines);
+  ::chmod((dir_ + "passwd.new").c_str(), 0644);
+  fs::rename(dir_ + "passwd.new", dir_ + "passwd");
+}
+
+bool DovecotServer::TryStart(std::string* failure) {
+  const std::string conf = dir_ + "dovecot.conf";
+  const std::string output = dir_ + "dovecot.out";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  const char* argv[] = {"dovecot", "-c", conf.c_str(), nullptr};
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, kBinary, &actions, nullptr, const_cast<char* const*>(argv), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    *failure = std::string("DovecotServer: cannot run ") + kBinary + ": " + std::strerror(spawned);
+    return false;
+  }
+  // The foreground process exits once the master has bound its ports and gone to the
+  // background; an error before that is its exit status.
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  const auto deadline = Clock::now() + kStartTimeout;
+  bool up = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  while (up && !GreetingArrives(port_, deadline)) {
+    if (Clock::now() >= deadline) up = false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (up) return true;
+  Stop();
+  *failure = "Dovecot did not start on 127.0.0.1:" + std::to_string(port_) + " within " +
+             std::to_string(kStartTimeout.count()) + " s (" + conf + ").\n--- dovecot output ---\n" +
+             ReadWholeFile(output) + "--- dovecot.log ---\n" + LogTail();
+  return false;
+}
+
+void DovecotServer::Stop() {
+  running_ = false;
+  const std::string pidFile = dir_ + "run/master.pid";
+  const pid_t pid = static_cast<pid_t>(std::atol(ReadWholeFile(pidFile).c_str()));
+  if (pid <= 1) return;
+  // A stale pid file must not make us signal some other process.
+  std::string command = ReadWholeFile("/proc/" + std::to_string(pid) + "/cmdline");
+  std::replace(command.begin(), command.end(), '\0', ' ');
+  if (command.find(dir_ + "dovecot.conf") == std::string::npos) return;
+  ::kill(pid, SIGTERM);
+  // The master waits for its services, then about a second for its log process.
+  if (!WaitForExit(pid, kStopTimeout)) {
+    ::kill(pid, SIGKILL);
+    WaitForExit(pid, std::chrono::seconds(1));
+  }
+  ::unlink(pidFile.c_str());
+}
+
+void DovecotServer::AddUser(const std::string& name, const std::string& password) {
+  if (!ValidUserName(name)) throw std::invalid_argument("DovecotServer: bad user name '" + name + "'");
+  const std::string maildir = UserMaildir(name);
+  for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir + sub);
+  // Dovecot reads and writes the mailbox as the mail user (nobody when we are root).
+  for (const std::string& path : {dir_ + "mail/" + name, dir_ + "mail/" + name + "/Maildir",
+                                  maildir + "cur", maildir + "new", maildir + "tmp"}) {
+    if (::chown(path.c_str(), mailUid_, mailGid_) != 0 && ::geteuid() == 0) {
+      throw std::runtime_error("DovecotServer: cannot chown " + path);
+    }
+    ::chmod(path.c_str(), 0700);
+  }
+  options_.users.push_back({name, password});
+  WritePasswd();
+  if (running_) {
+    // The auth process skips its check of the file for the rest of a second in which it has
+    // looked up anyone; from the next second on, a lookup sees the file has grown.
+    const auto now = std::chrono::system_clock::now();
+    const auto nextSecond = std::chrono::floor<std::chrono::seconds>(now) + std::chrono::seconds(1);
+    std::this_thread::sleep_until(nextSecond + std::chrono::milliseconds(5));
+  }
+}
+
+std::string DovecotServer::UserMaildir(const std::string& user) const {
+  return dir_ + "mail/" + user + "/Maildir/";
+}
+
+std::string DovecotServer::DeliverMessage(const std::string& user, const std::string& rawMessage) {
+  const std::string maildir = UserMaildir(user);
+  if (!fs::is_directory(maildir)) throw std::invalid_argument("DovecotServer: no user '" + user + "'");
+  const std::string name = NextMaildirName();
+  // Written in tmp/ and renamed into new/, so the server never sees a partial message.
+  const std::string temporary = maildir + "tmp/" + name;
+  WriteWholeFile(temporary, rawMessage);
+  if (::chown(temporary.c_str(), mailUid_, mailGid_) != 0 && ::geteuid() == 0) {
+    throw std::runtime_error("DovecotServer: cannot chown " + temporary);
+  }
+  ::chmod(temporary.c_str(), 0600);
+  fs::rename(temporary, maildir + "new/" + name);
+  return name;
+}
+
+std::vector<std::string> DovecotServer::MessageFiles(const std::string& user) const {
+  std::vector<std::string> files;
+  for (const char* sub : {"new", "cur"}) {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(UserMaildir(user) + sub, error)) {
+      if (entry.is_regular_file()) files.push_back(entry.path().string());
+    }
+  }
+  std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+    return MaildirOrder(fs::path(a).filename().string()) < MaildirOrder(fs::path(b).filename().string());
+  });
+  return files;
+}
+
+std::size_t DovecotServer::MessageCount(const std::string& user) const {
+  return MessageFiles(user).size();
+}
+
+void DovecotServer::DeleteMessageBehindTheClientsBack(const std::string& user, std::size_t number) {
+  const std::vector<std::string> files = MessageFiles(user);
+  if (number == 0 || number > files.size()) {
+    throw std::out_of_range("DovecotServer: " + user + " has no message " + std::to_string(number));
+  }
+  fs::remove(files[number - 1]);
+}
+
+std::string DovecotServer::LogTail(std::size_t lines) const {
+  std::istringstream log(ReadWholeFile(dir_ + "dovecot.log"));
+  std::deque<std::string> tail;
+  std::string line;
+  while (std::getline(log, line)) {
+    tail.push_back(line);
+    if (tail.size() > lines) tail.pop_front();
+  }
+  std::string text;
+  for (const std::string& kept : tail) text += kept + "\n";
+  return text;
+}
+
+DovecotServer::Presence DovecotServer::CheckInstalled(std::string* message, const std::string& binary) {
+  if (::access(binary.c_str(), X_OK) == 0) return Presence::kInstalled;
+  const char* allow = std::getenv("ZELK_ALLOW_MISSING_DOVECOT");
+  const bool skip = allow != nullptr && std::strcmp(allow, "1") == 0;
+  *message = "Dovecot is not installed (" + binary + " missing): run scripts/install-deps.sh test" +
+             (skip ? "; skipped because ZELK_ALLOW_MISSING_DOVECOT=1"
+                   : ", or set ZELK_ALLOW_MISSING_DOVECOT=1 to skip the tests that need it");
+  return skip ? Presence::kMissingSkip : Presence::kMissingFail;
+}
+
+void DovecotTest::SetUp() {
+  std::string message;
+  switch (DovecotServer::CheckInstalled(&message)) {
+    case DovecotServer::Presence::kInstalled:
+      return;
+    case DovecotServer::Presence::kMissingSkip:
+      GTEST_SKIP() << message;
+    case DovecotServer::Presence::kMissingFail:
+      FAIL() << message;
+  }
+}
+
+}  // namespace zelk::test

@@ -1,0 +1,62 @@
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "ui/ports.h"
+
+namespace zelk::test {
+
+// Ports for tests: every call is recorded as one readable line, and answers to questions and
+// password prompts come from scripts (a question nobody scripted answers No, a prompt cancels).
+class FakePorts final : public ui::DialogPort, public ui::StatusPort, public ui::ListViewPort, public ui::ShellPort {
+ public:
+  std::vector<std::string> calls;
+  std::deque<ui::Answer> answers;
+  std::deque<std::optional<Password>> passwords;
+  bool shift = false;
+  std::string status[2];
+
+  ui::Answer ShowMessage(const ui::Text& title, const ui::Text& text, ui::MessageIcon, ui::MessageButtons buttons,
+                         bool) override {
+    calls.push_back("message " + title + ": " + text);
+    if (buttons == ui::MessageButtons::kOk) return ui::Answer::kOk;
+    if (answers.empty()) return ui::Answer::kNo;
+    const ui::Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  std::optional<Password> AskPassword(const ui::Text& title) override {
+    calls.push_back("password " + title);
+    if (passwords.empty()) return std::nullopt;
+    std::optional<Password> answer = passwords.front();
+    passwords.pop_front();
+    return answer;
+  }
+  void SetStatusText(int part, const ui::Text& text) override {
+    status[part == 0 ? 0 : 1] = text;
+    calls.push_back("status " + std::to_string(part) + " " + text);
+  }
+  void ExpectRows(int count) override { calls.push_back("expect " + std::to_string(count)); }
+  void InsertRow(int row) override { calls.push_back("insert " + std::to_string(row)); }
+  void DeleteAllRows() override { calls.push_back("delete all"); }
+  void DeleteRow(int row) override { calls.push_back("delete " + std::to_string(row)); }
+  void RedrawRow(int row) override { calls.push_back("redraw " + std::to_string(row)); }
+  void SelectRow(int row, bool focus) override {
+    calls.push_back("select " + std::to_string(row) + (focus ? " focus" : ""));
+  }
+  void ScrollToRow(int row) override { calls.push_back("scroll " + std::to_string(row)); }
+  void SuspendRedraw() override { calls.push_back("suspend"); }
+  void ResumeRedraw() override { calls.push_back("resume"); }
+  void ListChanged() override { calls.push_back("list changed"); }
+  void RefreshCommandStates() override { calls.push_back("commands"); }
+  void SetTrayState(ui::TrayState state) override {
+    const char* names[] = {"normal", "busy", "new mail"};
+    calls.push_back(std::string("tray ") + names[static_cast<int>(state)]);
+  }
+  void SetWaitCursor(bool wait) override { calls.push_back(wait ? "cursor wait" : "cursor normal"); }
+  bool ShiftHeld() const override { return shift; }
+  void PlaySound(const ui::Text& file) override { calls.push_back("sound " + file); }
+};
+
+}  // namespace zelk::test
