@@ -13,6 +13,7 @@ struct GlobalOptions {
 
 int ListCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 int ShowCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+int MarkCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 
 // Prints "zelk-cli: " and the text on stderr; returns 1.
 int Fail(const std::string& text);

@@ -95,6 +95,26 @@ TEST(Cli, ShowPrintsTheViewerPaneMarksReadAndSavesLikeAnExit) {
   EXPECT_EQ(RunCli(home, "show Work 9").status, 1);
 }
 
+TEST(Cli, MarkSetsTheUsersMarksOnRowsAndSavesThem) {
+  test::TempDir home;
+  MakeAccount(home);
+  EXPECT_EQ(RunCli(home, "mark Work 1 3 --delete").status, 0);
+  EXPECT_EQ(RunCli(home, "mark Work 2 --download").status, 0);
+  const CliRun list = RunCli(home, "list");
+  EXPECT_EQ(list.out.substr(0, 1) + list.out.substr(list.out.find('\n') + 1, 1), "43");
+  EXPECT_EQ(RunCli(home, "mark Work 1 --cancel").status, 0);
+  EXPECT_EQ(RunCli(home, "mark Work 1 --read").status, 0);
+  EXPECT_EQ(RunCli(home, "list").out.substr(0, 2), "2\t");
+
+  const CliRun savebox = RunCli(home, "mark [Savebox] 1 --delete");
+  EXPECT_EQ(savebox.status, 1);
+  EXPECT_EQ(savebox.err, "zelk-cli: That mark cannot be set in [Savebox]\n");
+  EXPECT_EQ(RunCli(home, "mark Work 1 9 --delete").status, 1);  // a bad row changes nothing
+  EXPECT_EQ(RunCli(home, "list").out.substr(0, 2), "2\t");
+  EXPECT_EQ(RunCli(home, "mark Work 1 --delete --read").status, 2);
+  EXPECT_EQ(RunCli(home, "mark Work --delete").status, 2);
+}
+
 TEST(Cli, ShowFileTakesAMessageAsIfDownloaded) {
   test::TempDir home;
   const std::string file = std::string(ZELK_TEST_DATA) + "/cli/report.eml";
