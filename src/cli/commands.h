@@ -1,7 +1,10 @@
 #pragma once
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "store/list_model.h"
 
 // The commands of zelk-cli. Each returns the exit status: 0 done, 1 failed (the error text on
 // stderr), 2 bad arguments (the caller prints the usage).
@@ -14,6 +17,11 @@ struct GlobalOptions {
 int ListCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 int ShowCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 int MarkCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+
+int CheckCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+
+// The rows of the list as `list` prints them (tab-separated), those of the wanted items only.
+int PrintRows(const store::ListModel& model, const std::function<bool(const store::MailItem&)>& wanted);
 
 // Prints "zelk-cli: " and the text on stderr; returns 1.
 int Fail(const std::string& text);

@@ -50,8 +50,14 @@ int ListCommand(const GlobalOptions& options, const std::vector<std::string>& ar
   // descending) are still a plain sort.
   if (sortKey && !store::ApplySortKey(model, *sortKey)) store::SortList(model, *sortKey);
 
+  return PrintRows(model, [](const store::MailItem&) { return true; });
+}
+
+int PrintRows(const store::ListModel& model, const std::function<bool(const store::MailItem&)>& wanted) {
   std::string out;
   for (int row = 0; row < store::RowCount(model); ++row) {
+    const store::MailItem* item = store::ItemOfRow(model, row);
+    if (item == nullptr || !wanted(*item)) continue;
     const store::RowLook look = store::LookOfRow(model, row);
     out += std::to_string(look.image) + "\t" + (look.newOverlay ? "1" : "0");
     for (int column = 0; column < 4; ++column) out += "\t" + OneLine(store::CellText(model, row, column));

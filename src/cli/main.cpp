@@ -21,6 +21,7 @@ constexpr char kUsage[] =
     "                                101 number, 102 icon, 103 thread, negative: descending\n"
     "  show MAILBOX ROW [--source]   the ROW-th message of the list (1-based); marks it read\n"
     "  show --file FILE [--source]   a message file, as if downloaded into an empty account\n"
+    "  check ACCOUNT                 checks the account for new mail; prints the new rows\n"
     "  mark MAILBOX ROW... --download|--delete|--cancel|--read|--unread\n"
     "                                sets or clears marks on rows of the list (1-based)\n"
     "\n"
@@ -80,6 +81,8 @@ int Main(int argc, char** argv) {
     status = ListCommand(options, args);
   } else if (command == "show") {
     status = ShowCommand(options, args);
+  } else if (command == "check") {
+    status = CheckCommand(options, args);
   } else if (command == "mark") {
     status = MarkCommand(options, args);
   } else {

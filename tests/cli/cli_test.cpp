@@ -2,11 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "config/password.h"
 #include "platform/files.h"
+#include "support/dovecot_server.h"
 #include "store/mailbox_file.h"
 #include "support/temp_dir.h"
 
@@ -131,6 +134,54 @@ TEST(Cli, ShowFileTakesAMessageAsIfDownloaded) {
   EXPECT_NE(source.out.find("\n\npreamble\n--b1\n"), std::string::npos);
   EXPECT_EQ(source.out.find("Attachment"), std::string::npos);
   EXPECT_FALSE(platform::FileSize(home.file("Zelk.ini")));  // nothing saved, not even a profile
+}
+
+class CliAgainstDovecot : public test::DovecotTest {};
+
+std::string Message(int n) {
+  return "From: Sender <s@example.org>\r\nTo: u1@example.org\r\nSubject: Message " + std::to_string(n) +
+         "\r\nDate: Tue, 3 Jan 2006 10:0" + std::to_string(n) + ":00 +0000\r\nMessage-ID: <m" + std::to_string(n) +
+         "@example.org>\r\n\r\nBody " + std::to_string(n) + "\r\n";
+}
+
+void MakePopAccount(const test::TempDir& home, int port, const std::string& password) {
+  ASSERT_TRUE(platform::WriteFileAtomically(
+      home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\nTimeZone=\"+0000\"\r\nSocLog=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\n"
+                             "Server=\"127.0.0.1\"\r\nPort=" + std::to_string(port) + "\r\nUser=\"u1\"\r\nPass=\"" +
+                             config::EncodePassword("u1", password) + "\"\r\n"));
+}
+
+TEST_F(CliAgainstDovecot, CheckPrintsOnlyNewMessagesAndRemembersWhereItStopped) {
+  test::DovecotServer server(test::DovecotOptions{{{"u1", "pw"}}, false});
+  for (int n = 1; n <= 3; ++n) server.DeliverMessage("u1", Message(n));
+  test::TempDir home;
+  MakePopAccount(home, server.port(), "pw");
+  const CliRun first = RunCli(home, "check Work");
+  EXPECT_EQ(first.status, 0) << first.err;
+  EXPECT_EQ(first.out,
+            "1\t1\tMessage 1\tSender <s@example.org>\t03/01/2006 10:01\t" + std::to_string(Message(1).size()) + "\n"
+            "1\t1\tMessage 2\tSender <s@example.org>\t03/01/2006 10:02\t" + std::to_string(Message(2).size()) + "\n"
+            "1\t1\tMessage 3\tSender <s@example.org>\t03/01/2006 10:03\t" + std::to_string(Message(3).size()) + "\n");
+  server.DeliverMessage("u1", Message(4));
+  const CliRun second = RunCli(home, "check Work");
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out.substr(0, second.out.find('\t', 4)), "1\t1\tMessage 4");
+  EXPECT_EQ(std::count(second.out.begin(), second.out.end(), '\n'), 1);
+  const std::string all = RunCli(home, "list").out;
+  EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 4);
+  const std::string log = platform::ReadWholeFile(home.file("Zelk.log")).value_or("");
+  EXPECT_NE(log.find("PASS ****"), std::string::npos);
+  EXPECT_EQ(log.find("pw\r\n"), std::string::npos);
+}
+
+TEST_F(CliAgainstDovecot, AWrongPasswordFailsWithTheServersRefusal) {
+  test::DovecotServer server(test::DovecotOptions{{{"u1", "pw"}}, false});
+  test::TempDir home;
+  MakePopAccount(home, server.port(), "wrong");
+  const CliRun run = RunCli(home, "check Work");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Username or password error"), std::string::npos) << run.err;
+  EXPECT_EQ(RunCli(home, "check Nowhere").status, 1);
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+#include "cli/terminal_ports.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace zelk::cli {
+
+ui::Answer TerminalPorts::ShowMessage(const ui::Text& title, const ui::Text& text, ui::MessageIcon icon,
+                                      ui::MessageButtons buttons, bool) {
+  if (icon == ui::MessageIcon::kError && !error) error = text;
+  std::fprintf(stderr, "zelk-cli: %s: %s\n", title.c_str(), text.c_str());
+  if (buttons == ui::MessageButtons::kOk) return ui::Answer::kOk;
+  std::fprintf(stderr, "zelk-cli: answered %s\n", answerYes ? "Yes" : "No");
+  return answerYes ? ui::Answer::kYes : ui::Answer::kNo;
+}
+
+std::optional<ui::DialogPort::Password> TerminalPorts::AskPassword(const ui::Text& title) {
+  if (!::isatty(STDIN_FILENO)) return std::nullopt;  // nobody to ask: the prompt counts as cancelled
+  std::fprintf(stderr, "%s password: ", title.c_str());
+  std::fflush(stderr);
+  termios saved{};
+  const bool terminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (terminal) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  const bool read = static_cast<bool>(std::getline(std::cin, line));
+  if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::fputc('\n', stderr);
+  if (!read) return std::nullopt;
+  return Password{line, true};  // kept for this run only, never written to the profile
+}
+
+}  // namespace zelk::cli

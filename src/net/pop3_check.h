@@ -1,0 +1,98 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "config/settings.h"
+#include "mime/dates.h"
+#include "net/conversation.h"
+#include "platform/clock.h"
+#include "store/mailbox_table.h"
+#include "store/message_parse.h"
+#include "ui/ports.h"
+
+// The POP3 check: logs in to one account, asks how many messages the server holds, works out
+// which of them are new from the account's LastNo and LastMessageId (re-synchronising with UIDL
+// when the server's numbering moved), and turns the header of each new message into an item at
+// the end of the account. It also serves the POP-before-SMTP login, which only logs in and quits.
+namespace zelk::net {
+
+// The row that shows an item in the displayed list, or -1. A front-end answers from its list
+// model; left empty, rows are taken to follow mailbox order.
+using RowLocator = std::function<int(const store::MailItem&)>;
+
+// What the check needs besides the conversation. Every reference outlives the conversation.
+struct CheckParts {
+  const config::Settings& settings;
+  store::MailBoxTable& table;  // the Savebox receives the receive filters' copies
+  // Follows the changes to the displayed mailbox: rows inserted at the end, rows deleted by a
+  // re-synchronisation (between SuspendRedraw and ResumeRedraw; the mailbox is compacted just
+  // before ResumeRedraw, so item indexes a view holds are stale from then on), DeleteAllRows when
+  // the account is emptied, RedrawRow for rows whose New flag was cleared.
+  ui::ListViewPort& list;
+  ui::ShellPort& shell;  // the wait cursor during a re-synchronisation
+  WorkHooks& hooks;      // ShowCounts
+  mime::LocalZone& zone;  // refreshed by every STAT reply
+  const platform::Clock& clock;
+  RowLocator rowOf;
+  // Whether the new-mail notice is on screen; empty: never.
+  std::function<bool()> newMailNoticeShowing;
+};
+
+// The ProtocolHandler of a check. Installed by StartCheck; one per conversation.
+class Pop3Check final : public ProtocolHandler {
+ public:
+  explicit Pop3Check(CheckParts parts);
+  bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
+            bool shown) override;
+
+ private:
+  bool Dispatch(std::string_view line);
+  bool LoginReply(std::string_view line);
+  bool StatReply(std::string_view line);
+  bool ListReply(std::string_view line);
+  bool FetchReply(std::string_view line);
+  bool UidlReply(std::string_view line);
+  bool MessageDone();
+  bool Resynchronise();
+  void ItemAdded(store::MailItem& item);
+  void EmptyMailbox();
+  void PrepareText(std::int64_t expectedSize);
+  void DropText();
+
+  bool SendList();
+  bool SendFetch(bool top, int lines);
+  bool SendUidl();
+  // After message number_: the next one, or QUIT after the last.
+  bool NextMessage();
+  bool Send(const std::string& command, int step);
+  bool Finish();
+  bool Fail(platform::Text text);
+
+  CheckParts parts_;
+  store::ParseContext context_;
+  bool retr_ = false;          // fetch with RETR: ListDownload, or the server refused TOP
+  bool firstNewSeen_ = false;  // an item was added in this conversation
+  bool receiving_ = false;     // the status line of a multi-line reply was accepted
+  int number_ = 0;             // the message being listed or fetched
+  std::string text_;           // the lines of the reply, each with its CR LF
+  store::OptionalText sizeText_;
+  std::unordered_map<std::string, int> uids_;  // UIDL: unique id -> message number
+  std::int64_t uidLines_ = 0;
+
+  // Valid during one call of Line.
+  Conversation* conversation_ = nullptr;
+  store::MailBox* box_ = nullptr;
+  platform::Text* error_ = nullptr;
+  bool shown_ = false;
+};
+
+// Opens a check of account `mailbox` (not the Savebox or Outbox): clears its NewMail and starts
+// the conversation with a Pop3Check installed. False when refused or when the connection could
+// not be made (that error is then shown).
+[[nodiscard]] bool StartCheck(Conversation& conversation, int mailbox, bool loginOnly, const CheckParts& parts);
+
+}  // namespace zelk::net

@@ -1,0 +1,131 @@
+#include "net/pop3_login.h"
+
+#include "codec/md5.h"
+#include "platform/utf8.h"
+
+namespace zelk::net {
+
+namespace {
+
+// The driver's error buffer holds 255 characters.
+constexpr std::size_t kErrorUnits = 255;
+
+bool StartsWithIgnoringCase(std::string_view line, std::string_view start) {
+  if (line.size() < start.size()) return false;
+  for (std::size_t i = 0; i < start.size(); ++i) {
+    char c = line[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != start[i]) return false;
+  }
+  return true;
+}
+
+LoginState Ended(Conversation& conversation, platform::Text& error, platform::Text text) {
+  EndWithError(conversation, error, std::move(text));
+  return LoginState::kEnded;
+}
+
+LoginState SendOrEnd(Conversation& conversation, std::string_view command, const platform::Text& shown,
+                     LoginStep next, platform::Text& error) {
+  if (!SendCommand(conversation, command, shown, error)) return LoginState::kEnded;
+  conversation.step = static_cast<int>(next);
+  return LoginState::kGoingOn;
+}
+
+LoginState Greeting(Conversation& conversation, std::string_view line, const store::MailBox& box, bool socLog,
+                    platform::Text& error) {
+  if (socLog) conversation.LogReceived(line);
+  if (!IsPositive(line)) return Ended(conversation, error, WithServerLine("Response not analysed\n\n", line));
+  const platform::Text user = box.User.value_or("");
+  if (user.empty()) return Ended(conversation, error, "No username set");
+  const platform::Text& password = conversation.Password(box);
+  if (password.empty()) return Ended(conversation, error, "No password set");
+  if (box.APOP == 1) {
+    const std::optional<std::string_view> timestamp = ApopTimestamp(line);
+    if (!timestamp) return Ended(conversation, error, "Server does not accept APOP");
+    const std::string command =
+        platform::TextToLocal("APOP " + user + " ") + ApopDigest(*timestamp, platform::TextToLocal(password)) + "\r\n";
+    return SendOrEnd(conversation, command, "APOP ****", LoginStep::kPasswordReply, error);
+  }
+  const platform::Text command = "USER " + user + "\r\n";
+  return SendOrEnd(conversation, platform::TextToLocal(command), command, LoginStep::kUserReply, error);
+}
+
+}  // namespace
+
+LoginState LoginLine(Conversation& conversation, std::string_view line, const store::MailBox& box, bool socLog,
+                     platform::Text& error) {
+  switch (static_cast<LoginStep>(conversation.step)) {
+    case LoginStep::kGreeting:
+      return Greeting(conversation, line, box, socLog, error);
+    case LoginStep::kUserReply: {
+      if (socLog) conversation.LogReceived(line);
+      if (!IsPositive(line)) return Ended(conversation, error, WithServerLine("Account was not accepted\n\n", line));
+      const std::string command = "PASS " + platform::TextToLocal(conversation.Password(box)) + "\r\n";
+      return SendOrEnd(conversation, command, "PASS ****", LoginStep::kPasswordReply, error);
+    }
+    case LoginStep::kPasswordReply:
+      if (socLog) conversation.LogReceived(line);
+      if (!IsPositive(line)) return Ended(conversation, error, WithServerLine("Username or password error\n\n", line));
+      return LoginState::kLoggedIn;
+  }
+  return LoginState::kGoingOn;
+}
+
+bool IsPositive(std::string_view line) { return line.size() >= 3 && line[0] == '+' && StartsWithIgnoringCase(line, "+OK"); }
+
+platform::Text WithServerLine(std::string_view text, std::string_view line) {
+  const platform::Text whole = platform::Text(text) + platform::LocalToText(line);
+  return platform::Text(platform::CutToUtf16Units(whole, kErrorUnits));
+}
+
+std::optional<std::string_view> ApopTimestamp(std::string_view greeting) {
+  const std::size_t open = greeting.rfind('<');
+  if (open == std::string_view::npos) return std::nullopt;
+  const std::size_t close = greeting.rfind('>');
+  if (close == std::string_view::npos || close < open) return std::nullopt;
+  return greeting.substr(open, close - open + 1);
+}
+
+std::string ApopDigest(std::string_view timestamp, std::string_view password) {
+  codec::Md5Context context;
+  codec::Md5Init(context);
+  codec::Md5Update(context, timestamp.data(), timestamp.size());
+  codec::Md5Update(context, password.data(), password.size());
+  codec::Md5Digest digest;
+  codec::Md5Final(digest, context);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (const std::uint8_t byte : digest) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
+}
+
+bool SendCommand(Conversation& conversation, std::string_view command, const platform::Text& shown,
+                 platform::Text& error) {
+  conversation.SetStatus(shown, 1);
+  if (conversation.Send(command) == 0) return true;
+  error = "Send error";
+  return false;
+}
+
+bool Quit(Conversation& conversation, platform::Text& error) {
+  if (!SendCommand(conversation, "QUIT\r\n", "QUIT\r\n", error)) return false;
+  conversation.step = kQuitSent;
+  return true;
+}
+
+bool EndWithError(Conversation& conversation, platform::Text& error, platform::Text text) {
+  // Politeness only: the driver closes the connection whatever becomes of this.
+  conversation.Send("QUIT\r\n");
+  error = std::move(text);
+  return false;
+}
+
+void QuitSentLine(Conversation& conversation, std::string_view line) {
+  if (StartsWithIgnoringCase(line, "+OK") || StartsWithIgnoringCase(line, "-ER")) conversation.LogReceived(line);
+}
+
+}  // namespace zelk::net

@@ -1,0 +1,54 @@
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "net/conversation.h"
+#include "store/mailbox.h"
+
+// The POP3 login (USER/PASS or APOP) and the few command helpers that the check and the update
+// both use, so that both log in, quit and fail in exactly the same way.
+namespace zelk::net {
+
+// The login's steps, as Conversation::step holds them in both POP3 handlers.
+enum class LoginStep : int { kGreeting = 0, kUserReply = 1, kPasswordReply = 2 };
+
+enum class LoginState {
+  kGoingOn,   // a command went out; the next line is its reply
+  kLoggedIn,  // the server accepted the password: the handler sends its first command
+  kEnded,     // the conversation must end now: `error` holds the text, QUIT went out if it could
+};
+
+// One received line while Conversation::step is a LoginStep. With `socLog` the greeting and the
+// replies are shown and logged.
+//   S: +OK ready <1896.697170952@host>
+//   C: USER me   S: +OK   C: PASS secret   S: +OK      (shown and logged as "PASS ****")
+//   C: APOP me c4c9334bac560ecc979e58001b3e22fb   S: +OK   (with APOP 1, shown as "APOP ****")
+// Ends with "Response not analysed\n\n", "No username set", "No password set", "Server does not
+// accept APOP", "Account was not accepted\n\n", "Username or password error\n\n" (texts ending in
+// "\n\n" carry the server's line), or "Send error".
+[[nodiscard]] LoginState LoginLine(Conversation& conversation, std::string_view line, const store::MailBox& box,
+                                   bool socLog, platform::Text& error);
+
+// A reply is positive when it begins with "+OK" in any case.
+bool IsPositive(std::string_view line);
+// An error text followed by the server's line, at most 255 UTF-16 units in all.
+platform::Text WithServerLine(std::string_view text, std::string_view line);
+// The greeting's last "<" and the last ">" after it, both included; nothing without them.
+std::optional<std::string_view> ApopTimestamp(std::string_view greeting);
+// MD5 of the timestamp followed by the password (local code page), as 32 lower-case hex digits.
+std::string ApopDigest(std::string_view timestamp, std::string_view password);
+
+// Shows and logs `shown` where the status bar tells what the network does, then sends `command`. False with "Send error".
+[[nodiscard]] bool SendCommand(Conversation& conversation, std::string_view command, const platform::Text& shown,
+                               platform::Text& error);
+// The normal end: QUIT shown, logged and sent; the server's close then ends the conversation
+// quietly. False with "Send error" when it could not be sent.
+[[nodiscard]] bool Quit(Conversation& conversation, platform::Text& error);
+// The error end: QUIT sent without being shown, `error` := text. Always false, for the handler
+// to return.
+bool EndWithError(Conversation& conversation, platform::Text& error, platform::Text text);
+// A line after QUIT: its "+OK" or "-ERR" goes to the status bar and the log, nothing else.
+void QuitSentLine(Conversation& conversation, std::string_view line);
+
+}  // namespace zelk::net
