@@ -66,7 +66,7 @@ void RunCommandBenchmark(benchmark::State& state, const std::vector<std::string>
     }
     state.SetIterationTime(seconds);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesPerRun));
+  if (bytesPerRun > 0) state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytesPerRun));
 }
 
 }  // namespace zelk::bench

@@ -27,15 +27,35 @@ std::vector<Ratio>& Ratios() {
   return ratios;
 }
 
-// Keeps the bytes-per-second figure of every benchmark, by its name without arguments.
+// A benchmark's name with its arguments but without the run options ("/iterations:3",
+// "/manual_time", "/real_time"), as ratios name it.
+std::string RatioName(const std::string& name) {
+  std::string kept;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = name.find('/', start);
+    const std::string part = name.substr(start, slash - start);
+    if (!part.starts_with("iterations:") && part != "manual_time" && part != "real_time") {
+      kept += (kept.empty() ? "" : "/") + part;
+    }
+    if (slash == std::string::npos) return kept;
+    start = slash + 1;
+  }
+}
+
+// Keeps the throughput of every benchmark: bytes per second, or items per second for those that
+// count items.
 class CollectingReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      const std::string name = run.benchmark_name();
-      const auto rate = run.counters.find("bytes_per_second");
-      if (run.run_type == Run::RT_Iteration && rate != run.counters.end()) {
-        throughput[name.substr(0, name.find('/'))] = rate->second.value;
+      if (run.run_type != Run::RT_Iteration) continue;
+      for (const char* counter : {"bytes_per_second", "items_per_second"}) {
+        const auto rate = run.counters.find(counter);
+        if (rate != run.counters.end() && rate->second.value > 0) {
+          throughput[RatioName(run.benchmark_name())] = rate->second.value;
+          break;
+        }
       }
     }
     ConsoleReporter::ReportRuns(runs);
@@ -72,7 +92,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  std::printf("\n%-52s %12s %12s %8s %8s\n", "figure", "ours MB/s", "peer MB/s", "ratio", "target");
+  std::printf("\n%-52s %12s %12s %8s %8s\n", "figure", "ours /s (M)", "peer /s (M)", "ratio", "target");
   for (const auto& ratio : zelk::bench::Ratios()) {
     const auto ours = reporter.throughput.find(ratio.ours);
     const auto peer = reporter.throughput.find(ratio.peer);
