@@ -19,6 +19,7 @@ int ShowCommand(const GlobalOptions& options, const std::vector<std::string>& ar
 int MarkCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 
 int CheckCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+int UpdateCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 
 // The rows of the list as `list` prints them (tab-separated), those of the wanted items only.
 int PrintRows(const store::ListModel& model, const std::function<bool(const store::MailItem&)>& wanted);

@@ -22,6 +22,8 @@ constexpr char kUsage[] =
     "  show MAILBOX ROW [--source]   the ROW-th message of the list (1-based); marks it read\n"
     "  show --file FILE [--source]   a message file, as if downloaded into an empty account\n"
     "  check ACCOUNT                 checks the account for new mail; prints the new rows\n"
+    "  update ACCOUNT [--yes]        downloads the rows marked for download and deletes\n"
+    "                                those marked for deletion from the server (--yes)\n"
     "  mark MAILBOX ROW... --download|--delete|--cancel|--read|--unread\n"
     "                                sets or clears marks on rows of the list (1-based)\n"
     "\n"
@@ -83,6 +85,8 @@ int Main(int argc, char** argv) {
     status = ShowCommand(options, args);
   } else if (command == "check") {
     status = CheckCommand(options, args);
+  } else if (command == "update") {
+    status = UpdateCommand(options, args);
   } else if (command == "mark") {
     status = MarkCommand(options, args);
   } else {

@@ -184,5 +184,43 @@ TEST_F(CliAgainstDovecot, AWrongPasswordFailsWithTheServersRefusal) {
   EXPECT_EQ(RunCli(home, "check Nowhere").status, 1);
 }
 
+TEST_F(CliAgainstDovecot, UpdateDownloadsAndDeletesTheMarkedRowsOnlyWithYes) {
+  test::DovecotServer server(test::DovecotOptions{{{"u1", "pw"}}, false});
+  for (int n = 1; n <= 3; ++n) server.DeliverMessage("u1", Message(n) + "More " + std::to_string(n) + "\r\n");
+  test::TempDir home;
+  MakePopAccount(home, server.port(), "pw");
+  // Only the first line of each body comes with the check.
+  std::string profile = platform::ReadWholeFile(home.file("Zelk.ini")).value_or("");
+  profile.replace(profile.find("SocLog=1"), 8, "SocLog=1\r\nListGetLine=1");
+  ASSERT_TRUE(platform::WriteFileAtomically(home.file("Zelk.ini"), profile));
+  ASSERT_EQ(RunCli(home, "check Work").status, 0);
+  EXPECT_EQ(RunCli(home, "show Work 1").out.find("More 1"), std::string::npos);
+
+  const CliRun nothing = RunCli(home, "update Work --yes");
+  EXPECT_EQ(nothing.status, 1);
+  EXPECT_EQ(nothing.err, "zelk-cli: There is no marked mail\n");
+  ASSERT_EQ(RunCli(home, "mark Work 1 --download").status, 0);
+  ASSERT_EQ(RunCli(home, "mark Work 3 --delete").status, 0);
+
+  const CliRun refused = RunCli(home, "update Work");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("Warning!  This will delete mail from the server"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("needs --yes"), std::string::npos) << refused.err;
+  EXPECT_EQ(server.MessageCount("u1"), 3u);
+  const std::string unchanged = RunCli(home, "list").out;
+  EXPECT_EQ(std::count(unchanged.begin(), unchanged.end(), '\n'), 3);
+
+  const CliRun update = RunCli(home, "update Work --yes");
+  EXPECT_EQ(update.status, 0) << update.err;
+  EXPECT_EQ(server.MessageCount("u1"), 2u);
+  const std::string list = RunCli(home, "list").out;
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 2) << list;
+  EXPECT_EQ(list.substr(0, list.find('\t', 4)), "1\t0\tMessage 1");  // unread again, its text held
+  EXPECT_NE(list.find("Message 2"), std::string::npos);
+  EXPECT_EQ(list.find("Message 3"), std::string::npos);
+  EXPECT_NE(RunCli(home, "show Work 1").out.find("More 1"), std::string::npos);
+  EXPECT_EQ(RunCli(home, "update Work extra").status, 2);
+}
+
 }  // namespace
 }  // namespace zelk

@@ -1,0 +1,98 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "config/settings.h"
+#include "mime/dates.h"
+#include "net/conversation.h"
+#include "net/pop3_check.h"
+#include "platform/clock.h"
+#include "store/mailbox_table.h"
+#include "store/message_parse.h"
+#include "ui/ports.h"
+
+// The POP3 update: carries out the user's marks on one account. It downloads the whole text of
+// every item marked for download, then deletes every item marked for deletion, and before acting
+// on a message number it proves that the server's message there is still the item's message, so
+// that a number that moved never downloads into or deletes the wrong item.
+namespace zelk::net {
+
+// What the update needs besides the conversation. Every reference outlives the conversation.
+struct UpdateParts {
+  const config::Settings& settings;
+  store::MailBoxTable& table;
+  // Follows the changes to the displayed mailbox: RedrawRow for each downloaded item, and the
+  // deleted items' rows removed between SuspendRedraw and ResumeRedraw.
+  ui::ListViewPort& list;
+  WorkHooks& hooks;  // ShowCounts
+  mime::LocalZone& zone;
+  const platform::Clock& clock;
+  RowLocator rowOf;
+};
+
+// The ProtocolHandler of an update. Installed by StartUpdate; one per conversation.
+class Pop3Update final : public ProtocolHandler {
+ public:
+  explicit Pop3Update(UpdateParts parts);
+  bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
+            bool shown) override;
+
+ private:
+  bool Dispatch(std::string_view line);
+  bool LoginReply(std::string_view line);
+  bool DownloadReply(std::string_view line);
+  bool VerifyReply(std::string_view line);
+  bool DeleReply(std::string_view line);
+  bool Downloaded();
+  // The next work from the start of the mailbox: a download, else a deletion, else QUIT.
+  bool NextWork();
+  bool StartDeletion(int index);
+  bool DeletionsAccepted();
+  void AppendLine(std::string_view line, bool progress);
+  // The error text when the fetched text is not the message of the item at `index`, else empty.
+  platform::Text IdentityError(int index) const;
+  void PrepareText(std::int64_t expectedSize);
+  void DropText();
+
+  bool Send(const std::string& command, int step);
+  bool Fail(platform::Text text);
+
+  UpdateParts parts_;
+  store::ParseContext context_;
+  bool topRefused_ = false;    // verification uses RETR for the rest of the conversation
+  bool receiving_ = false;     // the status line of a multi-line reply was accepted
+  bool deleAccepted_ = false;  // the server holds deletions of this conversation
+  int downloadNo_ = 0;
+  int deleteNo_ = 0;
+  std::string text_;  // the lines of the reply, each with its CR LF
+  std::int64_t bytes_ = 0;
+  int lineCounter_ = 0;
+
+  // Valid during one call of Line.
+  Conversation* conversation_ = nullptr;
+  store::MailBox* box_ = nullptr;
+  platform::Text* error_ = nullptr;
+  bool shown_ = false;
+};
+
+// Whether the account has anything for an update to do.
+bool HasUpdateWork(const store::MailBox& box);
+// Whether an update of the account would delete mail from the server, so that the user is asked
+// kDeletionWarning first.
+bool UpdateNeedsDeletionWarning(const store::MailBox& box);
+inline constexpr std::string_view kDeletionWarning = "Warning!  This will delete mail from the server";
+inline constexpr std::string_view kNoMarkedMail = "There is no marked mail";
+
+// Opens an update of account `mailbox` (not the Savebox or Outbox) with a Pop3Update installed.
+// False when a conversation exists, when nothing is marked for download or deletion, or when the connection could not be
+// made (that error is then shown). Asking about deletions is the caller's part.
+[[nodiscard]] bool StartUpdate(Conversation& conversation, int mailbox, const UpdateParts& parts);
+
+// After a check of one account that counted its new mail (newMailCount not -1): updates the
+// account when it has marks, first asking kDeletionWarning through `dialogs` when deletions are
+// marked and CheckEndExecNoDelMsg is 1. True when an update started.
+[[nodiscard]] bool UpdateAfterCheck(Conversation& conversation, int mailbox, int newMailCount, ui::DialogPort& dialogs,
+                                    const UpdateParts& parts);
+
+}  // namespace zelk::net

@@ -1,0 +1,353 @@
+#include "net/pop3_update.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/dovecot_server.h"
+#include "support/fake_ports.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+namespace zelk::net {
+namespace {
+
+using test::Close;
+using test::Expect;
+using test::ScriptedServer;
+using test::ScriptStep;
+using test::Send;
+using Steps = std::vector<ScriptStep>;
+
+constexpr const char* kNotSynchronised = "Mail numbers not synchronised\n\nNew and existing numbers must agree";
+
+class FixedClock final : public platform::Clock {
+ public:
+  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
+  std::optional<std::int32_t> ZoneBias() const override { return 0; }
+};
+
+std::string Header(int n) {
+  const std::string s = std::to_string(n);
+  return "Message-Id: <" + s + "@x>\r\nX-UIDL: u" + s + "\r\nSubject: s" + s +
+         "\r\nDate: Tue, 3 Jan 2006 01:00:00 +0000\r\n\r\n";
+}
+std::string Reply(const std::string& text) { return "+OK\r\n" + text + ".\r\n"; }
+
+Steps Login() {
+  return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n")};
+}
+// TOP n 0 answered with message `as`, DELE n accepted.
+Steps Deleted(int n, int as = 0) {
+  const std::string s = std::to_string(n);
+  return {Expect("TOP " + s + " 0"), Send(Reply(Header(as ? as : n))), Expect("DELE " + s), Send("+OK\r\n")};
+}
+Steps Quitting() { return {Expect("QUIT"), Send("+OK bye\r\n"), Close()}; }
+Steps Script(std::initializer_list<Steps> parts) {
+  Steps all;
+  for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// An account "Work" (user "me", password "secret") at index 2, shown in the list, checked and
+// updated over a conversation with every port recorded.
+struct UpdateFixture {
+  test::TempDir home;
+  config::Settings settings;
+  store::MailBoxTable table;
+  platform::PollEventLoop loop;
+  test::FakePorts ports;
+  WorkHooks hooks;
+  ConversationLog log{home.path(), true};
+  FixedClock clock;
+  mime::LocalZone zone;
+  std::unique_ptr<Conversation> conversation;
+
+  UpdateFixture() {
+    settings.RasCheckEndDisCon = 0;
+    store::Init(table);
+    store::NoSelector selector;
+    store::AddMailBox(table, selector);
+    box().Name = "Work";
+    box().Server = "127.0.0.1";
+    box().User = "me";
+    box().Pass = "secret";
+    conversation =
+        std::make_unique<Conversation>(ConversationParts{loop, ports, ports, ports, hooks, log, clock}, settings, table);
+  }
+  store::MailBox& box() { return *table.boxes[2]; }
+  // Items numbered 1..count as a check would have listed them.
+  void Hold(int count) {
+    for (int n = 1; n <= count; ++n) {
+      auto item = std::make_shared<store::MailItem>();
+      item->No = n;
+      item->MessageId = "<" + std::to_string(n) + "@x>";
+      item->Subject = "s" + std::to_string(n);
+      item->Status = item->Mark = store::kStatusHeaderOnly;
+      store::Append(box(), item);
+    }
+    box().MailCnt = box().LastNo = count;
+    box().LastMessageId = "<" + std::to_string(count) + "@x>";
+  }
+  store::MailItem& item(int index) { return *box().Items[static_cast<std::size_t>(index)]; }
+  void MarkItems(std::initializer_list<int> numbers, int mark) {
+    for (const int n : numbers) item(n - 1).Mark = mark;
+  }
+  UpdateParts Parts() { return {settings, table, ports, hooks, zone, clock, {}}; }
+  CheckParts CheckPartsOf() { return {settings, table, ports, ports, hooks, zone, clock, {}, {}}; }
+  void RunToEnd() {
+    loop.RunUntil([&] { return conversation->socket() == kNoSocket && !loop.HasTimer(kPollTimer); });
+  }
+  bool Update(int port) {
+    box().Port = port;
+    if (!StartUpdate(*conversation, 2, Parts())) return false;
+    RunToEnd();
+    return true;
+  }
+  bool Update(ScriptedServer& server) {
+    const bool started = Update(server.port());
+    EXPECT_TRUE(server.WaitDone());
+    EXPECT_EQ(server.failures(), "");
+    return started;
+  }
+  bool Check(int port) {
+    box().Port = port;
+    if (!StartCheck(*conversation, 2, false, CheckPartsOf())) return false;
+    RunToEnd();
+    return true;
+  }
+  std::string Error() const {
+    for (const std::string& call : ports.calls) {
+      if (call.starts_with("message ")) return call.substr(call.find(": ") + 2);
+    }
+    return "";
+  }
+  std::vector<std::string> ListCalls() const {
+    std::vector<std::string> list;
+    for (const std::string& call : ports.calls) {
+      for (const char* kind : {"delete", "redraw", "suspend", "resume"}) {
+        if (call.starts_with(kind)) list.push_back(call);
+      }
+    }
+    return list;
+  }
+  std::vector<std::string> Numbered() {
+    std::vector<std::string> numbered;
+    for (const auto& slot : box().Items) numbered.push_back(std::to_string(slot->No) + ":" + slot->Subject.value_or(""));
+    return numbered;
+  }
+};
+
+TEST(Pop3Update, DownloadsFirstThenVerifiesEachDeletionAndRenumbersOnceAtTheEnd) {
+  UpdateFixture f;
+  f.Hold(8);
+  f.item(1).Mark = store::kMarkDownload;
+  f.item(1).Size = "2000";
+  f.MarkItems({3, 7}, store::kMarkDelete);
+  std::string body;
+  for (int line = 0; line < 98; ++line) body += "line\r\n";
+  // The DELEs go out with the session's numbers: 7 stays 7 after 3 was deleted.
+  ScriptedServer server(Script({Login(), {Expect("RETR 2"), Send(Reply(Header(2) + body))}, Deleted(3), Deleted(7),
+                                Quitting()}));
+  ASSERT_TRUE(f.Update(server));
+  EXPECT_EQ(f.Error(), "");
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s1", "2:s2", "3:s4", "4:s5", "5:s6", "6:s8"}));
+  EXPECT_EQ(std::make_tuple(f.box().MailCnt, f.box().LastNo, f.box().LastMessageId),
+            std::make_tuple(6, 6, std::optional<std::string>("<8@x>")));
+  const store::MailItem& downloaded = f.item(1);
+  EXPECT_EQ(std::make_tuple(downloaded.Download, downloaded.Mark, downloaded.Status, downloaded.Size),
+            std::make_tuple(1, store::kStatusUnread, store::kStatusUnread, store::OptionalText("2000")));
+  EXPECT_EQ(downloaded.Body, body);
+  EXPECT_EQ(f.ListCalls(), (std::vector<std::string>{"redraw 1", "suspend", "delete 2", "delete 5", "resume"}));
+  // 103 lines: the progress with the first line and every 51 lines after it.
+  std::vector<std::string> progress;
+  for (const std::string& call : f.ports.calls) {
+    if (call.ends_with(" byte Recv")) progress.push_back(call);
+  }
+  const std::size_t all = Header(2).size() - 10 + 98 * 4;  // the text without its line ends
+  EXPECT_EQ(progress.size(), 3u);
+  EXPECT_EQ(progress.front(), "status 1 [Work] 17 byte Recv");
+  EXPECT_EQ(progress.back(), "status 1 [Work] " + std::to_string(all) + " byte Recv");
+  EXPECT_EQ(std::count(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] Receiving..."), 1);
+}
+
+TEST(Pop3Update, AServerRefusingTopHasEveryDeletionVerifiedWithRetr) {
+  UpdateFixture f;
+  f.settings.SocLog = 1;
+  f.Hold(3);
+  f.MarkItems({1, 3}, store::kMarkDelete);
+  ScriptedServer server(Script({Login(),
+                                {Expect("TOP 1 0"), Send("-ERR no TOP\r\n"), Expect("RETR 1"), Send(Reply(Header(1) + "b\r\n")),
+                                 Expect("DELE 1"), Send("+OK\r\n"), Expect("RETR 3"), Send(Reply(Header(3))),
+                                 Expect("DELE 3"), Send("+OK\r\n")},
+                                Quitting()}));
+  ASSERT_TRUE(f.Update(server));
+  EXPECT_EQ(f.Error(), "");
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s2"}));
+  // The last item went: LastNo follows the last one left.
+  EXPECT_EQ(std::make_tuple(f.box().MailCnt, f.box().LastNo, f.box().LastMessageId),
+            std::make_tuple(1, 1, std::optional<std::string>("<2@x>")));
+}
+
+TEST(Pop3Update, DownloadsKeepTheHeaderWithShiftAndLoseTheirMarkWithoutABody) {
+  for (const bool shift : {false, true}) {
+    SCOPED_TRACE(shift);
+    UpdateFixture f;
+    f.Hold(2);
+    f.MarkItems({1, 2}, store::kMarkDownload);
+    f.conversation->flags.shift = shift;
+    // Message 1 has no body at all: it must not be fetched again and again.
+    ScriptedServer server(Script({Login(), {Expect("RETR 1"), Send(Reply(Header(1))), Expect("RETR 2"),
+                                            Send(Reply(Header(2) + "text\r\n"))}, Quitting()}));
+    ASSERT_TRUE(f.Update(server));
+    EXPECT_EQ(f.Error(), "");
+    EXPECT_EQ(std::make_tuple(f.item(0).Mark, f.item(0).Download), std::make_tuple(store::kStatusUnread, 1));
+    EXPECT_EQ(f.item(1).Body, shift ? Header(2) + "text\r\n" : "text\r\n");
+    EXPECT_EQ(f.box().MailCnt, 2);
+  }
+}
+
+TEST(Pop3Update, ARefusedDeleWithdrawsEveryDeletionAndRemovesNothing) {
+  UpdateFixture f;
+  f.Hold(3);
+  f.MarkItems({1, 2}, store::kMarkDelete);
+  ScriptedServer server(Script({Login(), Deleted(1),
+                                {Expect("TOP 2 0"), Send(Reply(Header(2))), Expect("DELE 2"), Send("-ERR locked\r\n"),
+                                 Expect("RSET"), Expect("QUIT")}}));
+  ASSERT_TRUE(f.Update(server));
+  EXPECT_EQ(f.Error(), "Deletion failed\n\n-ERR locked");
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s1", "2:s2", "3:s3"}));
+  EXPECT_EQ(std::make_tuple(f.item(0).Mark, f.item(1).Mark), std::make_tuple(store::kMarkDelete, store::kMarkDelete));
+  EXPECT_EQ(std::make_tuple(f.box().MailCnt, f.box().LastNo), std::make_tuple(3, 3));
+  EXPECT_EQ(f.ListCalls(), std::vector<std::string>{});
+  // RSET is not shown.
+  EXPECT_EQ(std::count_if(f.ports.calls.begin(), f.ports.calls.end(),
+                          [](const std::string& call) { return call.find("RSET") != std::string::npos; }), 0);
+}
+
+TEST(Pop3Update, ErrorEndsLeaveEveryItemAsItWasAndWithdrawAcceptedDeletions) {
+  struct Case {
+    const char* name;
+    int download;  // the item marked for download, else 0
+    Steps script;
+    const char* error;
+  };
+  Case cases[] = {
+      {"download of another message", 2, Script({Login(), {Expect("RETR 2"), Send(Reply(Header(9) + "x\r\n")),
+                                                           Expect("QUIT")}}), kNotSynchronised},
+      // Item 3 has no identity to prove anything with.
+      {"download into an item without identity", 3, Script({Login(), {Expect("RETR 3"), Send(Reply(Header(3) + "x\r\n")),
+                                                                      Expect("QUIT")}}), kNotSynchronised},
+      {"download refused", 2, Script({Login(), {Expect("RETR 2"), Send("-ERR no such message\r\n"), Expect("QUIT")}}),
+       "RETR was not accepted\n\n-ERR no such message"},
+      // Message 1's DELE was accepted: it is withdrawn, as the items keep their marks and numbers.
+      {"deletion of another message", 0, Script({Login(), Deleted(1), {Expect("TOP 2 0"), Send(Reply(Header(3))),
+                                                                       Expect("RSET"), Expect("QUIT")}}), kNotSynchronised},
+      {"verification refused twice", 0, Script({Login(), {Expect("TOP 1 0"), Send("-ERR\r\n"), Expect("RETR 1"),
+                                                          Send("-ERR gone\r\n"), Expect("QUIT")}}),
+       "RETR was not accepted\n\n-ERR gone"},
+      // Without QUIT the server deletes nothing, and nothing is removed here either.
+      {"close before quit", 0, Script({Login(), Deleted(1), {Expect("TOP 2 0"), Send(Reply(Header(2))),
+                                                             Expect("DELE 2"), Close()}}), "Server disconnected"},
+  };
+  for (Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    UpdateFixture f;
+    f.Hold(3);
+    f.item(2).MessageId.reset();
+    if (test.download) {
+      f.item(test.download - 1).Mark = store::kMarkDownload;
+    } else {
+      f.MarkItems({1, 2}, store::kMarkDelete);
+    }
+    ScriptedServer server(std::move(test.script));
+    ASSERT_TRUE(f.Update(server));
+    EXPECT_EQ(f.Error(), test.error);
+    EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s1", "2:s2", "3:s3"}));
+    if (test.download) {
+      const store::MailItem& item = f.item(test.download - 1);
+      EXPECT_EQ(std::make_tuple(item.Mark, item.Download, item.Body),
+                std::make_tuple(store::kMarkDownload, 0, store::OptionalText()));
+    }
+    EXPECT_EQ(f.box().MailCnt, 3);
+    // The error end's QUIT goes out unshown.
+    EXPECT_EQ(std::count_if(f.ports.calls.begin(), f.ports.calls.end(),
+                            [](const std::string& call) { return call.ends_with("QUIT\r\n"); }), 0);
+  }
+}
+
+TEST(Pop3Update, NothingMarkedOrARefusedWarningOpensNoConnection) {
+  UpdateFixture f;
+  f.Hold(2);
+  f.box().Port = 1;  // nothing listens: a connection attempt would show an error
+  EXPECT_FALSE(HasUpdateWork(f.box()));
+  EXPECT_FALSE(StartUpdate(*f.conversation, 2, f.Parts()));
+  EXPECT_FALSE(StartUpdate(*f.conversation, 1, f.Parts()));  // the Outbox is no POP3 account
+  f.item(0).Mark = store::kMarkDelete;
+  EXPECT_TRUE(UpdateNeedsDeletionWarning(f.box()));
+  EXPECT_FALSE(UpdateAfterCheck(*f.conversation, 2, -1, f.ports, f.Parts()));  // no check was counted
+  EXPECT_FALSE(UpdateAfterCheck(*f.conversation, 2, 0, f.ports, f.Parts()));   // the warning answered No
+  EXPECT_EQ(f.ports.calls, (std::vector<std::string>{"message Update account: " + std::string(kDeletionWarning)}));
+  EXPECT_FALSE(f.conversation->flags.messageBoxShowing);
+  f.item(0).Mark = store::kMarkDownload;
+  EXPECT_FALSE(UpdateNeedsDeletionWarning(f.box()));
+}
+
+TEST(Pop3Update, AfterACheckTheWarningAnsweredYesStartsTheUpdate) {
+  UpdateFixture f;
+  f.Hold(2);
+  f.item(0).Mark = store::kMarkDelete;
+  f.ports.answers.push_back(ui::Answer::kYes);
+  f.conversation->flags.shift = true;
+  ScriptedServer server(Script({Login(), Deleted(1), Quitting()}));
+  f.box().Port = server.port();
+  ASSERT_TRUE(UpdateAfterCheck(*f.conversation, 2, 0, f.ports, f.Parts()));
+  EXPECT_FALSE(f.conversation->flags.shift);
+  f.RunToEnd();
+  EXPECT_TRUE(server.WaitDone());
+  EXPECT_EQ(server.failures(), "");
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s2"}));
+}
+
+class Pop3UpdateDovecot : public test::DovecotTest {
+ protected:
+  static std::string Message(int n) { return Header(n) + "first line\r\nsecond line\r\n"; }
+};
+
+TEST_F(Pop3UpdateDovecot, DownloadsAndDeletionsLeaveTheItemsNumberedAsTheServerNumbersThem) {
+  test::DovecotServer server({.users = {{"me", "secret"}}});
+  for (const int n : {1, 2, 3, 4, 5}) server.DeliverMessage("me", Message(n));
+  UpdateFixture f;
+  f.settings.ListGetLine = 1;
+  ASSERT_TRUE(f.Check(server.port()));
+  ASSERT_EQ(f.box().Items.size(), 5u) << f.Error() << server.LogTail();
+  EXPECT_EQ(f.item(1).Body, "first line\r\n");
+
+  f.item(1).Mark = store::kMarkDownload;
+  f.MarkItems({1, 4, 5}, store::kMarkDelete);
+  ASSERT_TRUE(f.Update(server.port()));
+  ASSERT_EQ(f.Error(), "") << server.LogTail();
+  EXPECT_EQ(server.MessageCount("me"), 2u);
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s2", "2:s3"}));
+  EXPECT_EQ(std::make_tuple(f.item(0).Download, f.item(0).Body),
+            std::make_tuple(1, store::OptionalText("first line\r\nsecond line\r\n")));
+  EXPECT_EQ(std::make_tuple(f.box().MailCnt, f.box().LastNo, f.box().LastMessageId),
+            std::make_tuple(2, 2, std::optional<std::string>("<3@x>")));
+
+  // The server agrees with the new numbers: a check verifies the last one and lists only new mail.
+  server.DeliverMessage("me", Message(6));
+  ASSERT_TRUE(f.Check(server.port()));
+  ASSERT_EQ(f.Error(), "") << server.LogTail();
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s2", "2:s3", "3:s6"}));
+  EXPECT_EQ(std::count(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] UIDL\r\n"), 0);
+
+  // And an update by those numbers deletes the right message.
+  f.item(0).Mark = store::kMarkDelete;
+  ASSERT_TRUE(f.Update(server.port()));
+  ASSERT_EQ(f.Error(), "") << server.LogTail();
+  EXPECT_EQ(server.MessageCount("me"), 2u);
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s3", "2:s6"}));
+}
+
+}  // namespace
+}  // namespace zelk::net
