@@ -71,20 +71,7 @@ std::optional<int> PlainNumber(std::string_view word) {
 
 }  // namespace
 
-Pop3Check::Pop3Check(CheckParts parts) : parts_(std::move(parts)) {}
-
-bool Pop3Check::Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
-                     bool shown) {
-  conversation_ = &conversation;
-  box_ = &box;
-  error_ = &error;
-  shown_ = shown;
-  try {
-    return Dispatch(line);
-  } catch (const std::bad_alloc&) {
-    return Fail("Memory Allocation error");
-  }
-}
+Pop3Check::Pop3Check(CheckParts parts) : Pop3Handler(parts.settings.SocLog == 1), parts_(std::move(parts)) {}
 
 bool Pop3Check::Dispatch(std::string_view line) {
   switch (static_cast<CheckStep>(conversation_->step)) {
@@ -108,15 +95,7 @@ bool Pop3Check::Dispatch(std::string_view line) {
   return true;
 }
 
-bool Pop3Check::LoginReply(std::string_view line) {
-  switch (LoginLine(*conversation_, line, *box_, parts_.settings.SocLog == 1, *error_)) {
-    case LoginState::kGoingOn:
-      return true;
-    case LoginState::kEnded:
-      return false;
-    case LoginState::kLoggedIn:
-      break;
-  }
+bool Pop3Check::LoggedIn() {
   if (conversation_->loginOnly()) return Finish();
   return Send("STAT\r\n", static_cast<int>(CheckStep::kStatReply));
 }

@@ -9,6 +9,7 @@
 #include "config/settings.h"
 #include "mime/dates.h"
 #include "net/conversation.h"
+#include "net/pop3_login.h"
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
 #include "store/message_parse.h"
@@ -43,15 +44,13 @@ struct CheckParts {
 };
 
 // The ProtocolHandler of a check. Installed by StartCheck; one per conversation.
-class Pop3Check final : public ProtocolHandler {
+class Pop3Check final : public Pop3Handler {
  public:
   explicit Pop3Check(CheckParts parts);
-  bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
-            bool shown) override;
 
  private:
-  bool Dispatch(std::string_view line);
-  bool LoginReply(std::string_view line);
+  bool Dispatch(std::string_view line) override;
+  bool LoggedIn() override;
   bool StatReply(std::string_view line);
   bool ListReply(std::string_view line);
   bool FetchReply(std::string_view line);
@@ -70,7 +69,7 @@ class Pop3Check final : public ProtocolHandler {
   bool NextMessage();
   bool Send(const std::string& command, int step);
   bool Finish();
-  bool Fail(platform::Text text);
+  bool Fail(platform::Text text) override;
 
   CheckParts parts_;
   store::ParseContext context_;
@@ -83,11 +82,6 @@ class Pop3Check final : public ProtocolHandler {
   std::unordered_map<std::string, int> uids_;  // UIDL: unique id -> message number
   std::int64_t uidLines_ = 0;
 
-  // Valid during one call of Line.
-  Conversation* conversation_ = nullptr;
-  store::MailBox* box_ = nullptr;
-  platform::Text* error_ = nullptr;
-  bool shown_ = false;
 };
 
 // Opens a check of account `mailbox` (not the Savebox or Outbox): clears its NewMail and starts

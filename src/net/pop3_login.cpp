@@ -1,5 +1,7 @@
 #include "net/pop3_login.h"
 
+#include <new>
+
 #include "codec/md5.h"
 #include "platform/utf8.h"
 
@@ -126,6 +128,31 @@ bool EndWithError(Conversation& conversation, platform::Text& error, platform::T
 
 void QuitSentLine(Conversation& conversation, std::string_view line) {
   if (StartsWithIgnoringCase(line, "+OK") || StartsWithIgnoringCase(line, "-ER")) conversation.LogReceived(line);
+}
+
+bool Pop3Handler::Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
+                       bool shown) {
+  conversation_ = &conversation;
+  box_ = &box;
+  error_ = &error;
+  shown_ = shown;
+  try {
+    return Dispatch(line);
+  } catch (const std::bad_alloc&) {
+    return Fail("Memory Allocation error");
+  }
+}
+
+bool Pop3Handler::LoginReply(std::string_view line) {
+  switch (LoginLine(*conversation_, line, *box_, socLog_, *error_)) {
+    case LoginState::kGoingOn:
+      return true;
+    case LoginState::kEnded:
+      return false;
+    case LoginState::kLoggedIn:
+      break;
+  }
+  return LoggedIn();
 }
 
 }  // namespace zelk::net

@@ -51,4 +51,32 @@ bool EndWithError(Conversation& conversation, platform::Text& error, platform::T
 // A line after QUIT: its "+OK" or "-ERR" goes to the status bar and the log, nothing else.
 void QuitSentLine(Conversation& conversation, std::string_view line);
 
+// What both POP3 conversations share: the context of the line being handled, the login steps,
+// and out of memory ending the conversation with "Memory Allocation error".
+class Pop3Handler : public ProtocolHandler {
+ public:
+  bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
+            bool shown) final;
+
+ protected:
+  explicit Pop3Handler(bool socLog) : socLog_(socLog) {}
+  // The conversation's own steps, with the context below set.
+  virtual bool Dispatch(std::string_view line) = 0;
+  // Ends the conversation with an error text, after the handler's own tidying.
+  virtual bool Fail(platform::Text text) = 0;
+  // The first step after the server accepted the password.
+  virtual bool LoggedIn() = 0;
+  // A line of the login steps (greeting, USER, PASS or APOP).
+  bool LoginReply(std::string_view line);
+
+  // Valid during one call of Line.
+  Conversation* conversation_ = nullptr;
+  store::MailBox* box_ = nullptr;
+  platform::Text* error_ = nullptr;
+  bool shown_ = false;
+
+ private:
+  bool socLog_;
+};
+
 }  // namespace zelk::net

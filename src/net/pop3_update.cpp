@@ -42,20 +42,7 @@ constexpr int kProgressLines = 50;
 
 }  // namespace
 
-Pop3Update::Pop3Update(UpdateParts parts) : parts_(std::move(parts)) {}
-
-bool Pop3Update::Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
-                      bool shown) {
-  conversation_ = &conversation;
-  box_ = &box;
-  error_ = &error;
-  shown_ = shown;
-  try {
-    return Dispatch(line);
-  } catch (const std::bad_alloc&) {
-    return Fail("Memory Allocation error");
-  }
-}
+Pop3Update::Pop3Update(UpdateParts parts) : Pop3Handler(parts.settings.SocLog == 1), parts_(std::move(parts)) {}
 
 bool Pop3Update::Dispatch(std::string_view line) {
   switch (static_cast<UpdateStep>(conversation_->step)) {
@@ -76,15 +63,7 @@ bool Pop3Update::Dispatch(std::string_view line) {
   return true;
 }
 
-bool Pop3Update::LoginReply(std::string_view line) {
-  switch (LoginLine(*conversation_, line, *box_, parts_.settings.SocLog == 1, *error_)) {
-    case LoginState::kGoingOn:
-      return true;
-    case LoginState::kEnded:
-      return false;
-    case LoginState::kLoggedIn:
-      break;
-  }
+bool Pop3Update::LoggedIn() {
   const config::Settings& settings = parts_.settings;
   context_.localOffset = parts_.zone.Offset(settings.TimeZone, parts_.clock, true);
   context_.pictures = {settings.DateFormat, settings.TimeFormat};

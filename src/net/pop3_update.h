@@ -6,6 +6,7 @@
 #include "config/settings.h"
 #include "mime/dates.h"
 #include "net/conversation.h"
+#include "net/pop3_login.h"
 #include "net/pop3_check.h"
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
@@ -32,15 +33,13 @@ struct UpdateParts {
 };
 
 // The ProtocolHandler of an update. Installed by StartUpdate; one per conversation.
-class Pop3Update final : public ProtocolHandler {
+class Pop3Update final : public Pop3Handler {
  public:
   explicit Pop3Update(UpdateParts parts);
-  bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
-            bool shown) override;
 
  private:
-  bool Dispatch(std::string_view line);
-  bool LoginReply(std::string_view line);
+  bool Dispatch(std::string_view line) override;
+  bool LoggedIn() override;
   bool DownloadReply(std::string_view line);
   bool VerifyReply(std::string_view line);
   bool DeleReply(std::string_view line);
@@ -56,7 +55,7 @@ class Pop3Update final : public ProtocolHandler {
   void DropText();
 
   bool Send(const std::string& command, int step);
-  bool Fail(platform::Text text);
+  bool Fail(platform::Text text) override;
 
   UpdateParts parts_;
   store::ParseContext context_;
@@ -69,11 +68,6 @@ class Pop3Update final : public ProtocolHandler {
   std::int64_t bytes_ = 0;
   int lineCounter_ = 0;
 
-  // Valid during one call of Line.
-  Conversation* conversation_ = nullptr;
-  store::MailBox* box_ = nullptr;
-  platform::Text* error_ = nullptr;
-  bool shown_ = false;
 };
 
 // Whether the account has anything for an update to do.
