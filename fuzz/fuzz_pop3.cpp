@@ -1,8 +1,10 @@
-// POP3 check: whatever a server sends, the check ends (no hang), without a crash, and holds no
-// more than what it was sent. The input is one byte of options, then the server's bytes, played
+// POP3 check and update: whatever a server sends, the conversation ends (no hang), without a
+// crash, and holds no more than what it was sent. The input is one byte of options, then the server's bytes, played
 // to a real conversation over a loopback connection while the client's commands are drained.
 // Options: bit 0 APOP, bit 1 ListDownload, bit 2 an account that already lists three messages,
-// bit 3 the account is shown, bit 4 login only, bit 5 a filter that keeps "Subject: s2" out.
+// bit 3 the account is shown, bit 4 login only, bit 5 a filter that keeps "Subject: s2" out,
+// bit 6 an update of three listed messages (the first marked for download, the second for
+// deletion) instead of a check.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -17,6 +19,7 @@
 #include "filter/filters.h"
 #include "net/conversation.h"
 #include "net/pop3_check.h"
+#include "net/pop3_update.h"
 
 namespace {
 
@@ -104,10 +107,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   box.User = "me";
   box.Pass = "secret";
   box.APOP = options & 1;
-  if (options & 4) {
+  const bool update = (options & 64) != 0;
+  if ((options & 4) || update) {
     for (int n = 1; n <= 3; ++n) store::Append(box, Item(n));
     box.LastNo = 3;
     box.LastMessageId = "<3@x>";
+  }
+  if (update) {
+    box.Items[0]->Mark = store::kMarkDownload;
+    box.Items[1]->Mark = store::kMarkDelete;
+    box.MailCnt = 3;
   }
   if (options & 32) {
     box.FilterEnable = 1;
@@ -126,7 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int listener = Listener(port);
   box.Port = port;
   const net::CheckParts parts{settings, table, ports, ports, hooks, zone, clock, {}, {}};
-  Check(net::StartCheck(conversation, index, (options & 16) != 0, parts), "no connection");
+  const net::UpdateParts updateParts{settings, table, ports, hooks, zone, clock, {}};
+  Check(update ? net::StartUpdate(conversation, index, updateParts)
+               : net::StartCheck(conversation, index, (options & 16) != 0, parts),
+        "no connection");
   const int server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
   Check(server >= 0, "no accept");
 
