@@ -16,14 +16,22 @@ namespace zelk::bench {
 
 namespace {
 
+// Never destroyed, so the exit handler that removes it still finds it.
 const std::filesystem::path& TemporaryDirectory() {
-  static const std::filesystem::path directory = [] {
+  static const std::filesystem::path* const directory = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "zelk-bench-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    std::atexit([] { std::filesystem::remove_all(TemporaryDirectory()); });
-    return std::filesystem::path(pattern);
+    return new std::filesystem::path(pattern);
   }();
-  return directory;
+  static const bool removedAtExit = [] {
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(*directory, ignored);
+    });
+    return true;
+  }();
+  (void)removedAtExit;
+  return *directory;
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 // downloads 2,000 such messages (RETR n); an update that downloads 50 messages of 2 MB.
 #include <benchmark/benchmark.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +92,34 @@ void BM_CheckPoplib(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kMessages);
 }
 BENCHMARK(BM_CheckPoplib)->Arg(0)->Arg(100)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// Reference figures, not ratios: two other POP3 clients fetching the same 2,000 messages whole,
+// without deleting them, each delivering to one file (no process per message). mpop pipelines its commands; fetchmail does not.
+// Skipped when the client is not installed (apt-get install fetchmail mpop).
+void RunPeerClient(benchmark::State& state, const std::vector<std::string>& command) {
+  if (::access(command[0].c_str(), X_OK) != 0) {
+    state.SkipWithError((command[0] + " is not installed").c_str());
+    return;
+  }
+  RunCommandBenchmark(state, command, 0);
+  state.SetItemsProcessed(state.iterations() * kMessages);
+}
+
+void BM_FetchAllFetchmail(benchmark::State& state) {
+  const std::string rc = MakeTemporaryDirectory("fetchmail") + "fetchmailrc";
+  std::ofstream(rc) << "poll 127.0.0.1 protocol pop3 port " << Server().port()
+                    << " user u1 password pw is root here keep fetchall bsmtp " << rc << ".bsmtp sslproto ''\n";
+  ::chmod(rc.c_str(), 0600);
+  RunPeerClient(state, {"/usr/bin/fetchmail", "--silent", "--nodetach", "--norewrite", "-f", rc});
+}
+BENCHMARK(BM_FetchAllFetchmail)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+void BM_FetchAllMpop(benchmark::State& state) {
+  RunPeerClient(state, {"/usr/bin/mpop", "--host=127.0.0.1", "--port=" + std::to_string(Server().port()),
+                        "--user=u1", "--passwordeval=echo pw", "--auth=user", "--tls=off", "--keep=on",
+                        "--only-new=off", "--delivery=mbox," + MakeTemporaryDirectory("mpop") + "box", "--quiet"});
+}
+BENCHMARK(BM_FetchAllMpop)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 // A home whose account has been checked and has every message marked for download.
 std::string MarkedHome(const std::string& user, int count) {
