@@ -5,7 +5,8 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config)
 test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-               clang libclang-rt-14-dev llvm coreutils dovecot-pop3d)
+               clang libclang-rt-14-dev llvm coreutils dovecot-pop3d
+               python3 fetchmail mpop)  # the last three: peers of the POP3 benchmarks
 
 case "${1:-}" in
   build) wanted=("${build_packages[@]}") ;;
