@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/ascii.h"
 #include "platform/date_picture.h"
 #include "platform/decimal.h"
 
@@ -33,15 +34,6 @@ constexpr std::string_view kHeaderPatterns[] = {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  }
-  return true;
-}
 
 // hhmm as a signed number to minutes: -430 is -(4 h 30 min).
 std::int64_t HhmmToMinutes(std::int64_t hhmm) {
@@ -97,8 +89,8 @@ class Cursor {
 
 int MonthFromName(std::string_view name, bool fullNamesToo) {
   for (int month = 0; month < 12; ++month) {
-    if (EqualsIgnoringCase(name, kShortMonths[month])) return month + 1;
-    if (fullNamesToo && EqualsIgnoringCase(name, kLongMonths[month])) return month + 1;
+    if (platform::EqualIgnoringAsciiCase(name, kShortMonths[month])) return month + 1;
+    if (fullNamesToo && platform::EqualIgnoringAsciiCase(name, kLongMonths[month])) return month + 1;
   }
   return 0;
 }
@@ -106,7 +98,7 @@ int MonthFromName(std::string_view name, bool fullNamesToo) {
 // Minutes east of UTC that the zone text states, or nothing when it states none we apply.
 std::optional<std::int64_t> ZoneOffset(std::string_view zone) {
   if (!zone.empty() && (zone.front() == '+' || zone.front() == '-')) return HhmmToMinutes(platform::ReadDecimal(zone));
-  if (EqualsIgnoringCase(zone, "GMT") || EqualsIgnoringCase(zone, "UT")) return 0;
+  if (platform::EqualIgnoringAsciiCase(zone, "GMT") || platform::EqualIgnoringAsciiCase(zone, "UT")) return 0;
   return std::nullopt;  // JST, EST, Z...: the time stays as written
 }
 
@@ -153,8 +145,8 @@ std::optional<CalendarTime> Match(std::string_view pattern, std::string_view tex
       case 't': zone = cursor.Run([](char c) { return IsDigit(c) || IsLetter(c) || c == '+' || c == '-'; }); break;
       case 'p': {
         const std::string_view word = cursor.Run(IsLetter);
-        if (EqualsIgnoringCase(word, "A") || EqualsIgnoringCase(word, "AM")) marker = 'a';
-        else if (EqualsIgnoringCase(word, "P") || EqualsIgnoringCase(word, "PM")) marker = 'p';
+        if (platform::EqualIgnoringAsciiCase(word, "A") || platform::EqualIgnoringAsciiCase(word, "AM")) marker = 'a';
+        else if (platform::EqualIgnoringAsciiCase(word, "P") || platform::EqualIgnoringAsciiCase(word, "PM")) marker = 'p';
         else return std::nullopt;
         break;
       }

@@ -2,6 +2,7 @@
 // transfer encoding is removed, not after. Quoted-printable can join lines with a soft break or
 // write a line-initial dot as "=2E", and base64 text can hold a line that begins with a dot, so
 // undoing the dots after decoding would drop or keep the wrong ones.
+#include "platform/ascii.h"
 #include "mime/display_text.h"
 
 #include "codec/base64.h"
@@ -13,15 +14,7 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(text[i]) != Lower(prefix[i])) return false;
-  }
-  return true;
-}
+using platform::StartsWithIgnoringAsciiCase;
 
 // A part's transfer encoding is the whole value, letter case ignored; blanks around it (as left
 // by "Content-Transfer-Encoding: base64 ") do not count.
@@ -30,7 +23,7 @@ bool EncodingIs(const OptionalText& encoding, std::string_view name) {
   std::string_view value = *encoding;
   while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
   while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-  return value.size() == name.size() && StartsWithNoCase(value, name);
+  return value.size() == name.size() && StartsWithIgnoringAsciiCase(value, name);
 }
 
 bool HasLineStartDot(std::string_view text) {
@@ -84,11 +77,11 @@ std::string UnescapeDots(std::string_view text) {
 }
 
 std::string DecodeStoredBody(store::MailItem& item, std::string_view bytes) {
-  if (!item.ContentType || !item.Encoding || !StartsWithNoCase(*item.ContentType, "text")) return std::string(bytes);
+  if (!item.ContentType || !item.Encoding || !StartsWithIgnoringAsciiCase(*item.ContentType, "text")) return std::string(bytes);
   std::string decoded;
-  if (StartsWithNoCase(*item.Encoding, "base64")) {
+  if (StartsWithIgnoringAsciiCase(*item.Encoding, "base64")) {
     decoded = StuffDots(codec::Base64Decode(UnescapeDots(bytes)));
-  } else if (StartsWithNoCase(*item.Encoding, "quoted-printable")) {
+  } else if (StartsWithIgnoringAsciiCase(*item.Encoding, "quoted-printable")) {
     decoded = StuffDots(codec::QuotedPrintableDecode(UnescapeDots(bytes)));
   } else {
     decoded = std::string(bytes);

@@ -2,6 +2,7 @@
 // is open at a point are held together, innermost last, so a boundary line of an enclosing
 // multipart also ends the inner one (an inner multipart left without its closing boundary then
 // stops there instead of swallowing the rest of the message) and no line is looked at twice.
+#include "platform/ascii.h"
 #include "mime/multipart.h"
 
 #include <cstdint>
@@ -18,15 +19,7 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (Lower(text[i]) != Lower(prefix[i])) return false;
-  }
-  return true;
-}
+using platform::StartsWithIgnoringAsciiCase;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -69,7 +62,7 @@ int MatchBoundary(std::string_view text, std::size_t line, const Boundaries& ope
   for (int level = static_cast<int>(open.size()) - 1; level >= 0; --level) {
     const std::string& boundary = open[static_cast<std::size_t>(level)];
     if ((best < 0 || boundary.size() > open[static_cast<std::size_t>(best)].size()) &&
-        StartsWithNoCase(rest, boundary)) {
+        StartsWithIgnoringAsciiCase(rest, boundary)) {
       best = level;
     }
   }
@@ -98,7 +91,7 @@ Text UnfoldedValue(std::string_view line, std::size_t nameLength) {
 }
 
 void TakeField(std::string_view line, std::string_view name, OptionalText& field) {
-  if (!field && StartsWithNoCase(line, name)) field = UnfoldedValue(line, name.size());
+  if (!field && StartsWithIgnoringAsciiCase(line, name)) field = UnfoldedValue(line, name.size());
 }
 
 // Reads the header block that starts at pos. It ends at the first empty line; a boundary line
@@ -147,7 +140,7 @@ std::optional<Text> ParamValue(std::string_view value, std::string_view name) {
   // The first "parameter" tried is the leading word (such as "attachment"), which never equals
   // a parameter name in practice.
   for (std::size_t pos = SkipBlanks(value, 0); pos < value.size();) {
-    if (StartsWithNoCase(value.substr(pos), name)) {
+    if (StartsWithIgnoringAsciiCase(value.substr(pos), name)) {
       std::size_t start = SkipBlanks(value, pos + name.size());
       if (start < value.size() && value[start] == '=') ++start;
       start = SkipBlanks(value, start);
@@ -177,7 +170,7 @@ OptionalText FileNameStarValue(std::string_view disposition) {
   std::map<std::int32_t, std::string_view> sections;
   bool extended = false;
   for (std::size_t pos = SkipBlanks(disposition, 0); pos < disposition.size();) {
-    if (StartsWithNoCase(disposition.substr(pos), kName)) {
+    if (StartsWithIgnoringAsciiCase(disposition.substr(pos), kName)) {
       const std::size_t afterStar = pos + kName.size();
       // "filename*=" is the single, charset-tagged section 0; "filename*N=" and "filename*N*="
       // are numbered sections, plain and charset-tagged.
@@ -229,7 +222,7 @@ std::size_t ParseMultipart(std::string_view contentType, std::string_view body, 
       continue;
     }
     PartHeader header = ReadPartHeader(body, NextLine(body, after), open);
-    if (header.contentType && StartsWithNoCase(*header.contentType, "multipart")) {
+    if (header.contentType && StartsWithIgnoringAsciiCase(*header.contentType, "multipart")) {
       // The nested multipart's parts join the same flat list; one without a boundary adds none.
       std::optional<Text> inner = ParamValue(*header.contentType, "boundary");
       if (inner && open.size() < kMaxMultipartDepth) open.push_back(std::move(*inner));
@@ -255,7 +248,7 @@ std::string_view PartText(const MimePart& part, std::string_view body) {
   return body.substr(start, end - start - 2);
 }
 
-bool IsTextPart(const MimePart& part) { return !part.contentType || StartsWithNoCase(*part.contentType, "text"); }
+bool IsTextPart(const MimePart& part) { return !part.contentType || StartsWithIgnoringAsciiCase(*part.contentType, "text"); }
 
 std::optional<std::size_t> FirstTextPart(const std::vector<MimePart>& parts) {
   for (std::size_t i = 0; i < parts.size(); ++i) {

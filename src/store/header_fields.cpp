@@ -1,6 +1,7 @@
 #include "store/header_fields.h"
 
 #include "codec/header_words.h"
+#include "platform/ascii.h"
 
 namespace zelk::store {
 
@@ -10,15 +11,6 @@ std::string_view HeaderBlock(std::string_view raw) {
   if (raw.starts_with("\r\n")) return {};
   const std::size_t end = raw.find("\r\n\r\n");
   return end == std::string_view::npos ? raw : raw.substr(0, end + 2);
-}
-
-bool StartsWithName(std::string_view line, std::string_view name) {
-  if (line.size() < name.size()) return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(line[i]) != lower(name[i])) return false;
-  }
-  return true;
 }
 
 // Calls found(value) for each field of that name, the value already unfolded.
@@ -41,7 +33,7 @@ void ForEachField(std::string_view raw, std::string_view name, Found found) {
       break;
     }
     const std::string_view line = block.substr(pos, end - pos);
-    if (StartsWithName(line, name)) {
+    if (platform::StartsWithIgnoringAsciiCase(line, name)) {
       std::string_view value = line.substr(name.size());
       value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
       std::string unfolded;

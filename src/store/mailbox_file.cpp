@@ -6,6 +6,7 @@
 #include <deque>
 #include <string_view>
 
+#include "platform/ascii.h"
 #include "platform/decimal.h"
 #include "platform/files.h"
 #include "platform/utf8.h"
@@ -58,14 +59,7 @@ constexpr std::size_t kCurrentNumberNames = 4;  // the older names come after, a
 constexpr std::string_view kTerminator = "\r\n.\r\n";
 constexpr std::size_t kChunk = 1 << 22;  // reading
 
-bool StartsWithIgnoringAsciiCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(text[i]) != lower(prefix[i])) return false;
-  }
-  return true;
-}
+using platform::StartsWithIgnoringAsciiCase;
 
 // --- Writing ---
 

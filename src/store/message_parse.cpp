@@ -4,6 +4,7 @@
 
 #include "filter/filters.h"
 #include "mime/display_text.h"
+#include "platform/ascii.h"
 #include "store/header_fields.h"
 
 namespace zelk::store {
@@ -16,13 +17,7 @@ OptionalText AsText(const std::optional<std::string>& bytes) {
 }
 
 bool StartsWithMultipart(const OptionalText& contentType) {
-  constexpr std::string_view kMultipart = "multipart";
-  if (!contentType || contentType->size() < kMultipart.size()) return false;
-  for (std::size_t i = 0; i < kMultipart.size(); ++i) {
-    const char c = (*contentType)[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c) != kMultipart[i]) return false;
-  }
-  return true;
+  return contentType && platform::StartsWithIgnoringAsciiCase(*contentType, "multipart");
 }
 
 // References is a run of segments, each ending at a ">" and the blanks after it. The last id is the
