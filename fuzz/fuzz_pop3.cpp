@@ -5,11 +5,6 @@
 // bit 3 the account is shown, bit 4 login only, bit 5 a filter that keeps "Subject: s2" out,
 // bit 6 an update of three listed messages (the first marked for download, the second for
 // deletion) instead of a check.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +12,7 @@
 #include <string>
 
 #include "filter/filters.h"
+#include "loopback_server.h"
 #include "net/conversation.h"
 #include "net/pop3_check.h"
 #include "net/pop3_update.h"
@@ -31,53 +27,12 @@ void Check(bool ok, const char* what) {
   std::abort();
 }
 
-struct QuietPorts final : ui::DialogPort, ui::StatusPort, ui::ListViewPort, ui::ShellPort {
-  ui::Answer ShowMessage(const ui::Text&, const ui::Text&, ui::MessageIcon, ui::MessageButtons, bool) override {
-    return ui::Answer::kOk;
-  }
-  std::optional<Password> AskPassword(const ui::Text&) override { return std::nullopt; }
-  void SetStatusText(int, const ui::Text&) override {}
+// Row numbers the list could not hold are faults.
+struct Ports final : fuzz::QuietPorts {
   void ExpectRows(int count) override { Check(count >= 0 && count <= 100'000, "absurd row count"); }
   void InsertRow(int row) override { Check(row >= 0, "negative row"); }
-  void DeleteAllRows() override {}
   void DeleteRow(int row) override { Check(row >= 0, "negative row"); }
-  void RedrawRow(int) override {}
-  void SelectRow(int, bool) override {}
-  void ScrollToRow(int) override {}
-  void SuspendRedraw() override {}
-  void ResumeRedraw() override {}
-  void ListChanged() override {}
-  void RefreshCommandStates() override {}
-  void SetTrayState(ui::TrayState) override {}
-  void SetWaitCursor(bool) override {}
-  bool ShiftHeld() const override { return false; }
-  void PlaySound(const ui::Text&) override {}
 };
-
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return -540; }
-};
-
-// One listener for the whole run; each input is one accepted connection.
-int Listener(std::uint16_t& port) {
-  static int fd = -1;
-  static std::uint16_t bound = 0;
-  if (fd < 0) {
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    Check(fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && ::listen(fd, 4) == 0 &&
-              ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0,
-          "no listener");
-    bound = ntohs(address.sin_port);
-  }
-  port = bound;
-  return fd;
-}
 
 store::ItemRef Item(int n) {
   auto item = std::make_shared<store::MailItem>();
@@ -125,46 +80,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   table.selected = (options & 8) ? index : 0;
 
   platform::PollEventLoop loop;
-  QuietPorts ports;
+  Ports ports;
   net::WorkHooks hooks;
   const net::ConversationLog log("/nonexistent/", false);
-  const FixedClock clock;
+  const fuzz::FixedClock clock;
   mime::LocalZone zone;
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, clock}, settings, table);
   std::uint16_t port = 0;
-  const int listener = Listener(port);
+  const int listener = fuzz::Listener(port);
   box.Port = port;
   const net::CheckParts parts{settings, table, ports, ports, hooks, zone, clock, {}, {}};
   const net::UpdateParts updateParts{settings, table, ports, hooks, zone, clock, {}};
   Check(update ? net::StartUpdate(conversation, index, updateParts)
                : net::StartCheck(conversation, index, (options & 16) != 0, parts),
         "no connection");
-  const int server = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-  Check(server >= 0, "no accept");
-
-  // Each round of the loop: write what the socket takes, drain what the client sent; after the
-  // last byte the server closes its side, so every conversation comes to an end.
-  std::size_t sent = 0;
-  bool closed = false;
-  const auto serve = [&] {
-    char sink[4096];
-    while (::recv(server, sink, sizeof sink, MSG_DONTWAIT) > 0) {
-    }
-    while (sent < bytes.size()) {
-      const ssize_t n = ::send(server, bytes.data() + sent, bytes.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
-      if (n <= 0) return;
-      sent += static_cast<std::size_t>(n);
-    }
-    if (!closed) {
-      ::shutdown(server, SHUT_WR);
-      closed = true;
-    }
-  };
-  loop.RunUntil([&] {
-    serve();
-    return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer);
-  });
-  ::close(server);
+  fuzz::PlayToConversation(listener, bytes, loop, conversation);
   Check(box.LastNo >= 0 && box.LastNo <= std::max(box.MailCnt, 3), "LastNo beyond the server's count");
   for (const auto& item : box.Items) Check(item != nullptr, "an empty slot left behind");
   return 0;

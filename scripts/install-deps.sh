@@ -6,7 +6,8 @@ set -euo pipefail
 build_packages=(cmake ninja-build g++ pkg-config)
 test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
                clang libclang-rt-14-dev llvm coreutils dovecot-pop3d
-               python3 fetchmail mpop)  # the last three: peers of the POP3 benchmarks
+               python3 fetchmail mpop  # peers of the POP3 benchmarks
+               postfix msmtp)  # the tests' SMTP server, and the sending benchmark's peer
 
 case "${1:-}" in
   build) wanted=("${build_packages[@]}") ;;
@@ -34,6 +35,12 @@ if [ ! -e "$policy" ]; then
   printf '#!/bin/sh\n# Written by zelk scripts/install-deps.sh for one install.\nexit 101\n' |
     "${sudo[@]}" tee "$policy" >/dev/null
   "${sudo[@]}" chmod 755 "$policy"
+fi
+
+# Postfix asks how to set up the system's mail server; "No configuration" sets up and starts
+# none (the tests run private instances from their own config directories).
+if printf '%s\n' "${missing[@]}" | grep -qx postfix; then
+  echo "postfix postfix/main_mailer_type select No configuration" | "${sudo[@]}" debconf-set-selections
 fi
 
 "${sudo[@]}" apt-get update -q

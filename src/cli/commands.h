@@ -21,6 +21,9 @@ int MarkCommand(const GlobalOptions& options, const std::vector<std::string>& ar
 int CheckCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 int UpdateCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 
+int ComposeCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+int SendCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+
 // The rows of the list as `list` prints them (tab-separated), those of the wanted items only.
 int PrintRows(const store::ListModel& model, const std::function<bool(const store::MailItem&)>& wanted);
 

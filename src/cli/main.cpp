@@ -24,8 +24,16 @@ constexpr char kUsage[] =
     "  check ACCOUNT                 checks the account for new mail; prints the new rows\n"
     "  update ACCOUNT [--yes]        downloads the rows marked for download and deletes\n"
     "                                those marked for deletion from the server (--yes)\n"
-    "  mark MAILBOX ROW... --download|--delete|--cancel|--read|--unread\n"
+    "  mark MAILBOX ROW... --download|--delete|--send|--cancel|--read|--unread\n"
     "                                sets or clears marks on rows of the list (1-based)\n"
+    "  compose [--account NAME] [--subject TEXT] [--attach FILE]... TO\n"
+    "                                a new message to TO (addresses, or a mailto: URL),\n"
+    "                                its text from stdin, stored in the Outbox unmarked\n"
+    "  compose --reply MAILBOX ROW [--all] [--quote|--no-quote] [--account NAME]\n"
+    "                                a reply to the ROW-th message (--all: to all)\n"
+    "  send ROW                      sends the ROW-th message of the Outbox now\n"
+    "  send --marked                 sends every Outbox message marked for sending\n"
+    "                                (mark \"[Outbox]\" ROW... --send)\n"
     "\n"
     "MAILBOX is an account name, [Savebox] or [Outbox].\n"
     "\n"
@@ -87,6 +95,10 @@ int Main(int argc, char** argv) {
     status = CheckCommand(options, args);
   } else if (command == "update") {
     status = UpdateCommand(options, args);
+  } else if (command == "compose") {
+    status = ComposeCommand(options, args);
+  } else if (command == "send") {
+    status = SendCommand(options, args);
   } else if (command == "mark") {
     status = MarkCommand(options, args);
   } else {

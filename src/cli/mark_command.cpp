@@ -1,5 +1,5 @@
-// zelk-cli mark MAILBOX ROW... --download|--delete|--cancel|--read|--unread: the user's marks on
-// rows of the list, then everything saved as when the program ends.
+// zelk-cli mark MAILBOX ROW... --download|--delete|--send|--cancel|--read|--unread: the user's marks
+// on rows of the list, then everything saved as when the program ends.
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "platform/decimal.h"
@@ -11,11 +11,12 @@ namespace zelk::cli {
 
 namespace {
 
-enum class Marking { kDownload, kDelete, kCancel, kRead, kUnread };
+enum class Marking { kDownload, kDelete, kSend, kCancel, kRead, kUnread };
 
 std::optional<Marking> ParseMarking(const std::string& flag) {
   if (flag == "--download") return Marking::kDownload;
   if (flag == "--delete") return Marking::kDelete;
+  if (flag == "--send") return Marking::kSend;
   if (flag == "--cancel") return Marking::kCancel;
   if (flag == "--read") return Marking::kRead;
   if (flag == "--unread") return Marking::kUnread;
@@ -28,6 +29,7 @@ bool Available(Marking command, int mailbox) {
     case Marking::kDownload:
     case Marking::kCancel: return mailbox != store::kSaveboxIndex;
     case Marking::kDelete: return mailbox >= store::kFirstAccountIndex;
+    case Marking::kSend: return mailbox == store::kOutboxIndex;
     case Marking::kRead:
     case Marking::kUnread: return mailbox != store::kOutboxIndex;
   }
@@ -37,6 +39,8 @@ bool Available(Marking command, int mailbox) {
 void Apply(Marking command, store::MailItem& item, int mailbox) {
   switch (command) {
     case Marking::kDownload: store::MarkForDownload(item, mailbox == store::kOutboxIndex, false); break;
+    // The same command as download: in the Outbox it marks for sending.
+    case Marking::kSend: store::MarkForDownload(item, true, false); break;
     case Marking::kDelete: store::MarkForDelete(item); break;
     case Marking::kCancel: store::CancelMark(item); break;
     case Marking::kRead: store::MarkAsRead(item, true); break;

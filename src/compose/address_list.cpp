@@ -93,4 +93,29 @@ std::vector<platform::Text> BareAddresses(std::string_view list) {
   return addresses;
 }
 
+ListElement CopyListElement(std::string_view list, std::size_t pos) {
+  ListElement element{{}, list.size()};
+  platform::Text& out = element.text;
+  const auto dropped = [](char c) { return c == '\t' || c == '\r' || c == '\n'; };
+  // The lists this program writes continue after ",\r\n ": the line break is no element's.
+  while (pos < list.size() && (list[pos] == ' ' || dropped(list[pos]))) ++pos;
+  bool quoted = false;
+  for (std::size_t i = pos; i < list.size(); ++i) {
+    const char c = list[i];
+    if (c == ',' && !quoted) {
+      element.end = i;
+      break;
+    }
+    if (dropped(c)) continue;
+    out += c;
+    if (c == '"') {
+      quoted = !quoted;
+    } else if (c == '\\' && i + 1 < list.size() && !dropped(list[i + 1])) {
+      out += list[++i];  // an escaped quote or comma
+    }
+  }
+  while (!out.empty() && out.back() == ' ') out.pop_back();
+  return element;
+}
+
 }  // namespace zelk::compose

@@ -20,4 +20,14 @@ AddressElement ReadAddress(std::string_view list, std::size_t pos);
 // Every element's bare address, empty ones left out.
 std::vector<platform::Text> BareAddresses(std::string_view list);
 
+struct ListElement {
+  platform::Text text;  // the whole element, display name and comments included
+  std::size_t end;      // position of the "," that ends the element, or the text's size
+};
+
+// The element that starts at pos as the user would retype it: blanks around it removed, tabs, CR
+// and LF inside dropped (even after a backslash: a line break would cut a header). A
+// "," inside double quotes does not end it, nor one after a backslash.
+ListElement CopyListElement(std::string_view list, std::size_t pos);
+
 }  // namespace zelk::compose

@@ -1,5 +1,7 @@
 #include "net/conversation.h"
 
+#include "platform/utf8.h"
+
 namespace zelk::net {
 
 namespace {
@@ -29,20 +31,31 @@ Conversation::~Conversation() {
 }
 
 bool Conversation::Start(int mailbox, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler, bool loginOnly) {
+  if (mailbox < store::kOutboxIndex || mailbox >= static_cast<int>(table_.boxes.size())) return false;
+  store::MailBox& box = Box(mailbox);
+  return Start({mailbox, box, box.Server, box.Port, box.PopAddr, true, box.Pass, box.TmpPass}, kind, std::move(handler),
+               loginOnly);
+}
+
+bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler,
+                         bool loginOnly) {
+  const int mailbox = endpoint.mailbox;
   if (socket_ != kNoSocket || mailbox < store::kOutboxIndex || mailbox >= static_cast<int>(table_.boxes.size())) {
     return false;
   }
   socket_ = kPreparing;
-  store::MailBox& box = Box(mailbox);
   oneTimePassword_.clear();
-  if (box.Pass.value_or("").empty() && box.TmpPass.value_or("").empty()) {
-    const auto typed = parts_.dialogs.AskPassword("Zelk - [" + NameOrUntitled(box) + "]");
+  if (endpoint.needsPassword && endpoint.savedPassword.value_or("").empty() &&
+      endpoint.typedPassword.value_or("").empty()) {
+    const auto typed = parts_.dialogs.AskPassword("Zelk - [" + NameOrUntitled(endpoint.account) + "]");
     if (!typed) {
       socket_ = kNoSocket;
+      // A send ends as after any failed start, so that a send cycle stops unless it ignores errors.
+      if (kind == ConversationKind::kSend) EndConversation(mailbox);
       return false;
     }
     if (typed->doNotSave) {
-      box.TmpPass = typed->password;
+      endpoint.typedPassword = typed->password;
     } else {
       oneTimePassword_ = typed->password;
     }
@@ -50,15 +63,20 @@ bool Conversation::Start(int mailbox, ConversationKind kind, std::unique_ptr<Pro
   parts_.log.StartConversation(KindName(kind), parts_.clock);
   mailbox_ = mailbox;
   parts_.shell.SetWaitCursor(true);
+  // Installed before resolving, so that a start that fails from here on ends the handler too.
+  handler_ = std::move(handler);
+  step = 0;
+  loginOnly_ = loginOnly;
+  if (kind == ConversationKind::kSend) flags.updateOrSend = true;
 
   platform::Text error;
-  std::uint32_t address = settings_.IPCache == 1 ? box.PopAddr : 0;
+  std::uint32_t address = settings_.IPCache == 1 ? endpoint.cachedAddress : 0;
   if (address == 0) {
     resolving_ = true;
     SetStatus("Finding Host...", 1);
-    address = ResolveServer(box.Server.value_or(""), error);
+    address = ResolveServer(endpoint.server.value_or(""), error);
     resolving_ = false;
-    box.PopAddr = address;
+    endpoint.cachedAddress = address;
     if (address == 0) {
       EndConversation(mailbox);
       ShowConversationError(error, mailbox);
@@ -66,11 +84,8 @@ bool Conversation::Start(int mailbox, ConversationKind kind, std::unique_ptr<Pro
     }
   }
   ArmTimeout();
-  handler_ = std::move(handler);
-  step = 0;
-  loginOnly_ = loginOnly;
   SetStatus("Connecting...", 1);
-  const int fd = OpenConnection(address, box.Port, error);
+  const int fd = OpenConnection(address, endpoint.port, error);
   if (fd < 0) {
     EndConversation(mailbox);
     ShowConversationError(error, mailbox);
@@ -85,9 +100,27 @@ bool Conversation::Start(int mailbox, ConversationKind kind, std::unique_ptr<Pro
   return true;
 }
 
+void Conversation::Refuse(int mailbox, const platform::Text& error) {
+  if (socket_ == kNoSocket) EndWith(mailbox, error);
+}
+
+void Conversation::EndWith(int mailbox, const platform::Text& error) {
+  EndConversation(mailbox);
+  if (!error.empty()) {
+    ShowConversationError(error, mailbox);
+  } else {
+    mailbox_ = -1;
+    parts_.shell.RefreshCommandStates();
+  }
+}
+
 const platform::Text& Conversation::Password(const store::MailBox& box) const {
-  if (box.Pass && !box.Pass->empty()) return *box.Pass;
-  if (box.TmpPass && !box.TmpPass->empty()) return *box.TmpPass;
+  return Password(box.Pass, box.TmpPass);
+}
+
+const platform::Text& Conversation::Password(const store::OptionalText& saved, const store::OptionalText& typed) const {
+  if (saved && !saved->empty()) return *saved;
+  if (typed && !typed->empty()) return *typed;
   return oneTimePassword_;
 }
 
@@ -106,13 +139,7 @@ bool Conversation::LineReceived(std::string_view line) {
   platform::Text error;
   const int mailbox = mailbox_;
   if (handler_->Line(*this, line, error, Box(mailbox), mailbox == table_.selected)) return true;
-  EndConversation(mailbox);
-  if (!error.empty()) {
-    ShowConversationError(error, mailbox);
-  } else {
-    mailbox_ = -1;
-    parts_.shell.RefreshCommandStates();
-  }
+  EndWith(mailbox, error);
   return false;
 }
 
@@ -131,6 +158,7 @@ void Conversation::OnReadable() {
       if (step == kQuitSent) {
         // The server's close after QUIT is the normal end; the end processing follows at once.
         CloseSocket();
+        DropHandler(mailbox);
         parts_.loop.KillTimer(kTimeoutTimer);
         parts_.hooks.ShowCounts();
         parts_.loop.SetTimer(kPollTimer, std::chrono::milliseconds(1), [this] { RunEndProcessing(); });
@@ -189,13 +217,18 @@ void Conversation::CloseSocket() {
   socket_ = kNoSocket;
 }
 
+void Conversation::DropHandler(int index) {
+  // Out of handler_ first, so nothing Ended does can reach a handler that is going.
+  const std::unique_ptr<ProtocolHandler> handler = std::move(handler_);
+  if (handler) handler->Ended(index >= 0 && index == table_.selected);
+}
+
 void Conversation::EndConversation(int index) {
   if (!resolving_) CloseSocket();
   socket_ = kNoSocket;
   parts_.loop.KillTimer(kTimeoutTimer);
-  if (index == store::kOutboxIndex) parts_.hooks.SmtpCleanup();
+  DropHandler(index);
   parts_.loop.KillTimer(kPollTimer);
-  handler_.reset();
   if (flags.cycleRunning) {
     const bool ignored = (settings_.SocIgnoreError == 1 && index > store::kOutboxIndex) ||
                          (settings_.SendIgnoreError == 1 && index == store::kOutboxIndex);
@@ -255,7 +288,7 @@ void Conversation::Stop() {
       return;
     }
     CloseSocket();
-    handler_.reset();
+    DropHandler(mailbox_);
     mailbox_ = -1;
     parts_.hooks.ShowCounts();
     EndOfWork();
@@ -265,6 +298,34 @@ void Conversation::Stop() {
   socket_ = kNoSocket;
   mailbox_ = -1;
   EndOfWork();
+}
+
+platform::Text WithServerLine(std::string_view text, std::string_view line) {
+  // The driver's error buffer holds 255 characters.
+  constexpr std::size_t kErrorUnits = 255;
+  const platform::Text whole = platform::Text(text) + platform::LocalToText(line);
+  return platform::Text(platform::CutToUtf16Units(whole, kErrorUnits));
+}
+
+bool SendCommand(Conversation& conversation, std::string_view command, const platform::Text& shown,
+                 platform::Text& error) {
+  conversation.SetStatus(shown, 1);
+  if (conversation.Send(command) == 0) return true;
+  error = "Send error";
+  return false;
+}
+
+bool Quit(Conversation& conversation, platform::Text& error) {
+  if (!SendCommand(conversation, "QUIT\r\n", "QUIT\r\n", error)) return false;
+  conversation.step = kQuitSent;
+  return true;
+}
+
+bool EndWithError(Conversation& conversation, platform::Text& error, platform::Text text) {
+  // Politeness only: the driver closes the connection whatever becomes of this.
+  conversation.Send("QUIT\r\n");
+  error = std::move(text);
+  return false;
 }
 
 }  // namespace zelk::net

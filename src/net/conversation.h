@@ -1,5 +1,7 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -33,6 +35,10 @@ inline constexpr int kQuitSent = -1;   // the step once QUIT is out: the server'
 
 class Conversation;
 
+// The row that shows an item in the displayed list, or -1. A front-end answers from its list
+// model; left empty, rows are taken to follow mailbox order.
+using RowLocator = std::function<int(const store::MailItem&)>;
+
 // One kind of conversation (POP3 check, POP3 update, SMTP send).
 class ProtocolHandler {
  public:
@@ -42,6 +48,10 @@ class ProtocolHandler {
   // To finish, a handler sends QUIT, sets the step to kQuitSent and answers true.
   virtual bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
                     bool shown) = 0;
+  // The conversation is over, however it ended: QUIT answered by the close, an error, the
+  // time-out, Stop, or a start that failed once the handler was installed. Called once, just
+  // before the handler is dropped; `shown` as for Line.
+  virtual void Ended(bool /*shown*/) {}
 };
 
 // What the command layer does when network work ends: cycles, follow-up updates and checks, the
@@ -58,7 +68,6 @@ class WorkHooks {
   virtual void HangUp() {}
   virtual void ResortShownList() {}
   virtual void ShowCounts() {}
-  virtual void SmtpCleanup() {}
   virtual bool MainWindowInFront() const { return false; }
 };
 
@@ -77,6 +86,19 @@ struct RunFlags {
 
 enum class ConversationKind { kCheck, kUpdate, kSend };
 
+// Where a conversation connects, and the password it may need. A check or an update talks to its
+// account's POP3 server; a send serves the Outbox through the SMTP server of another account.
+struct Endpoint {
+  int mailbox;                    // the mailbox served: the account itself, or the Outbox
+  const store::MailBox& account;  // whose name titles the password prompt
+  const store::OptionalText& server;
+  int port;
+  std::uint32_t& cachedAddress;   // reused with IPCache 1; 0: not resolved yet
+  bool needsPassword;             // when false no password is ever asked for
+  const store::OptionalText& savedPassword;
+  store::OptionalText& typedPassword;  // typed with "Do not save password" ticked: kept for the run
+};
+
 struct ConversationParts {
   platform::EventLoop& loop;
   ui::DialogPort& dialogs;
@@ -94,11 +116,19 @@ class Conversation final : public LineSink {
   Conversation(const Conversation&) = delete;
   Conversation& operator=(const Conversation&) = delete;
 
-  // Opens a conversation with the mailbox's server (its Server and Port): password prompt, log
-  // header, address (cached in PopAddr with IPCache), time-out, handler, connect. False when a
+  // Opens a conversation: password prompt when both passwords are empty, log header, handler,
+  // address (resolved unless IPCache allows the cached one), time-out, connect. False when a
   // conversation exists already, the prompt was cancelled, or resolving or connecting failed
-  // (the error is then shown).
+  // (the error is then shown). A cancelled send also ends the work it belonged to, so that a
+  // send cycle stops. A send sets the update-or-send flag.
+  bool Start(const Endpoint& endpoint, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler,
+             bool loginOnly);
+  // The same with the account's own POP3 server (Server, Port, PopAddr) and password (Pass, TmpPass).
   bool Start(int mailbox, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler, bool loginOnly);
+  // For a start command that gives up before a conversation exists: the end processing for
+  // `mailbox` (a running cycle stops unless its errors are ignored), then `error` shown, when not
+  // empty. Does nothing while a conversation exists.
+  void Refuse(int mailbox, const platform::Text& error);
   // The Stop command: RSET and QUIT once the server has been answered, else an immediate close.
   void Stop();
 
@@ -107,8 +137,11 @@ class Conversation final : public LineSink {
   int step = 0;
   bool loginOnly() const { return loginOnly_; }
   int mailbox() const { return mailbox_; }
-  // The account's password: Pass, else the one typed at the prompt.
+  // The account's POP3 password: Password(Pass, TmpPass).
   const platform::Text& Password(const store::MailBox& box) const;
+  // The saved password, else the one kept from an earlier prompt, else the one typed at this
+  // conversation's prompt with "Do not save password" cleared.
+  const platform::Text& Password(const store::OptionalText& saved, const store::OptionalText& typed) const;
   // 0 when the command went out, -1 on a socket error.
   int Send(std::string_view command);
   void SetStatus(const platform::Text& text, int part);
@@ -125,7 +158,10 @@ class Conversation final : public LineSink {
   void OnTimeout();
   void ArmTimeout();
   void CloseSocket();
+  void DropHandler(int index);
   void EndConversation(int index);
+  // Ends the conversation with the error shown, or quietly when there is none.
+  void EndWith(int mailbox, const platform::Text& error);
   void EndOfWork();
   void ShowConversationError(const platform::Text& text, int index);
   store::MailBox& Box(int index) { return *table_.boxes[static_cast<std::size_t>(index)]; }
@@ -142,5 +178,20 @@ class Conversation final : public LineSink {
   platform::Text oneTimePassword_;  // typed with "Do not save password" cleared: this conversation only
   std::chrono::milliseconds minute_{60'000};
 };
+
+// Helpers every protocol handler uses, so that all of them send, quit and fail alike.
+
+// An error text followed by the server's line, at most 255 UTF-16 units in all.
+platform::Text WithServerLine(std::string_view text, std::string_view line);
+// Shows and logs `shown` where the status bar tells what the network does, then sends `command`.
+// False with "Send error".
+[[nodiscard]] bool SendCommand(Conversation& conversation, std::string_view command, const platform::Text& shown,
+                               platform::Text& error);
+// The normal end: QUIT shown, logged and sent; the server's close then ends the conversation
+// quietly. False with "Send error" when it could not be sent.
+[[nodiscard]] bool Quit(Conversation& conversation, platform::Text& error);
+// The error end: QUIT sent without being shown, `error` := text. Always false, for the handler
+// to return.
+bool EndWithError(Conversation& conversation, platform::Text& error, platform::Text text);
 
 }  // namespace zelk::net

@@ -21,10 +21,6 @@
 // the end of the account. It also serves the POP-before-SMTP login, which only logs in and quits.
 namespace zelk::net {
 
-// The row that shows an item in the displayed list, or -1. A front-end answers from its list
-// model; left empty, rows are taken to follow mailbox order.
-using RowLocator = std::function<int(const store::MailItem&)>;
-
 // What the check needs besides the conversation. Every reference outlives the conversation.
 struct CheckParts {
   const config::Settings& settings;

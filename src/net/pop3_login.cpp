@@ -3,14 +3,10 @@
 #include <new>
 
 #include "codec/md5.h"
-#include "platform/utf8.h"
 
 namespace zelk::net {
 
 namespace {
-
-// The driver's error buffer holds 255 characters.
-constexpr std::size_t kErrorUnits = 255;
 
 bool StartsWithIgnoringCase(std::string_view line, std::string_view start) {
   if (line.size() < start.size()) return false;
@@ -76,11 +72,6 @@ LoginState LoginLine(Conversation& conversation, std::string_view line, const st
 
 bool IsPositive(std::string_view line) { return line.size() >= 3 && line[0] == '+' && StartsWithIgnoringCase(line, "+OK"); }
 
-platform::Text WithServerLine(std::string_view text, std::string_view line) {
-  const platform::Text whole = platform::Text(text) + platform::LocalToText(line);
-  return platform::Text(platform::CutToUtf16Units(whole, kErrorUnits));
-}
-
 std::optional<std::string_view> ApopTimestamp(std::string_view greeting) {
   const std::size_t open = greeting.rfind('<');
   if (open == std::string_view::npos) return std::nullopt;
@@ -103,27 +94,6 @@ std::string ApopDigest(std::string_view timestamp, std::string_view password) {
     hex += kHex[byte & 15];
   }
   return hex;
-}
-
-bool SendCommand(Conversation& conversation, std::string_view command, const platform::Text& shown,
-                 platform::Text& error) {
-  conversation.SetStatus(shown, 1);
-  if (conversation.Send(command) == 0) return true;
-  error = "Send error";
-  return false;
-}
-
-bool Quit(Conversation& conversation, platform::Text& error) {
-  if (!SendCommand(conversation, "QUIT\r\n", "QUIT\r\n", error)) return false;
-  conversation.step = kQuitSent;
-  return true;
-}
-
-bool EndWithError(Conversation& conversation, platform::Text& error, platform::Text text) {
-  // Politeness only: the driver closes the connection whatever becomes of this.
-  conversation.Send("QUIT\r\n");
-  error = std::move(text);
-  return false;
 }
 
 void QuitSentLine(Conversation& conversation, std::string_view line) {

@@ -32,22 +32,11 @@ enum class LoginState {
 
 // A reply is positive when it begins with "+OK" in any case.
 bool IsPositive(std::string_view line);
-// An error text followed by the server's line, at most 255 UTF-16 units in all.
-platform::Text WithServerLine(std::string_view text, std::string_view line);
 // The greeting's last "<" and the last ">" after it, both included; nothing without them.
 std::optional<std::string_view> ApopTimestamp(std::string_view greeting);
 // MD5 of the timestamp followed by the password (local code page), as 32 lower-case hex digits.
 std::string ApopDigest(std::string_view timestamp, std::string_view password);
 
-// Shows and logs `shown` where the status bar tells what the network does, then sends `command`. False with "Send error".
-[[nodiscard]] bool SendCommand(Conversation& conversation, std::string_view command, const platform::Text& shown,
-                               platform::Text& error);
-// The normal end: QUIT shown, logged and sent; the server's close then ends the conversation
-// quietly. False with "Send error" when it could not be sent.
-[[nodiscard]] bool Quit(Conversation& conversation, platform::Text& error);
-// The error end: QUIT sent without being shown, `error` := text. Always false, for the handler
-// to return.
-bool EndWithError(Conversation& conversation, platform::Text& error, platform::Text text);
 // A line after QUIT: its "+OK" or "-ERR" goes to the status bar and the log, nothing else.
 void QuitSentLine(Conversation& conversation, std::string_view line);
 

@@ -2,31 +2,23 @@
 
 #include <locale.h>
 #include <wchar.h>
-#include <wctype.h>
 
 #include <string>
 
+#include "platform/unicode_class.h"
 #include "platform/utf8.h"
 
 namespace zelk::platform {
 
 namespace {
 
-// Case folding needs Unicode case tables whatever the user's locale; the order is the user's.
-struct Locales {
-  locale_t folding;
-  locale_t collation;
-};
-
-const Locales& TheLocales() {
-  static const Locales locales = [] {
-    locale_t folding = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
-    if (folding == nullptr) folding = newlocale(LC_CTYPE_MASK, "C", nullptr);
-    locale_t collation = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "", nullptr);
-    if (collation == nullptr) collation = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "C", nullptr);
-    return Locales{folding, collation};
+// Case folding uses Unicode case tables whatever the user's locale; the order is the user's.
+locale_t Collation() {
+  static const locale_t collation = [] {
+    const locale_t user = newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "", nullptr);
+    return user != nullptr ? user : newlocale(LC_COLLATE_MASK | LC_CTYPE_MASK, "C", nullptr);
   }();
-  return locales;
+  return collation;
 }
 
 std::wstring Folded(std::string_view text) {
@@ -35,8 +27,8 @@ std::wstring Folded(std::string_view text) {
   for (std::size_t pos = 0; pos < text.size();) {
     const Utf8Char c = DecodeUtf8At(text, pos);
     // A stray byte keeps its own place (U+DC00 + byte) rather than merging with a real character.
-    const wint_t code = c.valid ? c.code : 0xDC00 + c.code;
-    if (code != 0) out += static_cast<wchar_t>(towlower_l(code, TheLocales().folding));
+    const char32_t code = c.valid ? c.code : 0xDC00 + c.code;
+    if (code != 0) out += static_cast<wchar_t>(FoldCase(code));
     pos += c.length;
   }
   return out;
@@ -45,7 +37,7 @@ std::wstring Folded(std::string_view text) {
 }  // namespace
 
 int CompareIgnoringCase(std::string_view a, std::string_view b) {
-  const int order = wcscoll_l(Folded(a).c_str(), Folded(b).c_str(), TheLocales().collation);
+  const int order = wcscoll_l(Folded(a).c_str(), Folded(b).c_str(), Collation());
   return order < 0 ? -1 : order > 0 ? 1 : 0;
 }
 
@@ -56,7 +48,7 @@ void AppendCollationKeyIgnoringCase(std::string_view text, std::wstring& keys) {
   std::size_t room = folded.size() * 4 + 8;
   for (;;) {
     keys.resize(start + room);
-    const std::size_t length = wcsxfrm_l(keys.data() + start, folded.c_str(), room, TheLocales().collation);
+    const std::size_t length = wcsxfrm_l(keys.data() + start, folded.c_str(), room, Collation());
     if (length == static_cast<std::size_t>(-1)) {
       // A character the locale cannot transform: its code points are the only order left.
       keys.resize(start);

@@ -472,8 +472,8 @@ Text DataDirectory(const Text& dataFileDir, const std::string& homeDirectory) {
 bool LoadLocalBoxes(MailBoxTable& table, const std::string& dataDirectory) {
   Savebox(table).Name = kSaveboxName;
   Outbox(table).Name = kOutboxName;
-  if (!LoadMailBox(dataDirectory + "SaveBox.dat", Savebox(table))) return false;
-  if (!LoadMailBox(dataDirectory + "SendBox.dat", Outbox(table))) return false;
+  if (!LoadMailBox(dataDirectory + kSaveboxFile, Savebox(table))) return false;
+  if (!LoadMailBox(dataDirectory + kOutboxFile, Outbox(table))) return false;
   switch (LoadAddressList(dataDirectory + "Address.lst", table.addressBook)) {
     case AddressListLoad::kMissing:
       return LoadMailBox(dataDirectory + "Address.dat", table.addressBook);

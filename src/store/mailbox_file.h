@@ -8,6 +8,10 @@
 // replaces its file atomically: a failed save leaves the previous file as it was.
 namespace zelk::store {
 
+// The local folders' files in the data directory.
+inline constexpr char kSaveboxFile[] = "SaveBox.dat";
+inline constexpr char kOutboxFile[] = "SendBox.dat";
+
 // Modes of SaveMailBox, also the values of the ListSaveMode setting.
 inline constexpr int kSaveNothing = 0;      // the file is deleted
 inline constexpr int kSaveHeadersOnly = 1;  // items without bodies

@@ -8,8 +8,8 @@ bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& sett
                   const store::MailBoxTable& table) {
   const std::string data = config::DataDirectoryPath(settings, homeDirectory);
   bool ok = store::SaveAddressList(data + "Address.lst", table.addressBook);
-  ok = store::SaveMailBox(data + "SaveBox.dat", *table.boxes[store::kSaveboxIndex], store::kSaveWithBodies) && ok;
-  ok = store::SaveMailBox(data + "SendBox.dat", *table.boxes[store::kOutboxIndex], store::kSaveWithBodies) && ok;
+  ok = store::SaveMailBox(data + store::kSaveboxFile, *table.boxes[store::kSaveboxIndex], store::kSaveWithBodies) && ok;
+  ok = store::SaveMailBox(data + store::kOutboxFile, *table.boxes[store::kOutboxIndex], store::kSaveWithBodies) && ok;
   return config::SaveSettings(homeDirectory, settings, table, true) && ok;
 }
 

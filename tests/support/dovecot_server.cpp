@@ -1,14 +1,10 @@
 #include "support/dovecot_server.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,12 +12,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
@@ -29,94 +22,19 @@
 #include <tuple>
 #include <utility>
 
+#include "support/server_process.h"
+
 extern char** environ;
 
 namespace zelk::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
+using Clock = ServerClock;
 
 constexpr auto kStartTimeout = std::chrono::seconds(5);
 constexpr auto kStopTimeout = std::chrono::seconds(5);
 constexpr int kPortAttempts = 5;
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteWholeFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  out.close();
-  if (!out) throw std::runtime_error("DovecotServer: cannot write " + path);
-}
-
-// Lets the kernel pick a free port. Another process may take it before dovecot binds it; the
-// caller then tries again with a new one.
-int PickFreePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("DovecotServer: socket() failed");
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  int port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-    port = ntohs(address.sin_port);
-  }
-  ::close(fd);
-  if (port == 0) throw std::runtime_error("DovecotServer: no free port on 127.0.0.1");
-  return port;
-}
-
-// Connects and reads the first line, which is "+OK ..." once the login service is up.
-bool GreetingArrives(int port, Clock::time_point deadline) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  std::string line;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
-    char byte = 0;
-    while (line.find('\n') == std::string::npos) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      pollfd readable{fd, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&readable, 1, static_cast<int>(left.count())) <= 0) break;
-      if (::read(fd, &byte, 1) != 1) break;
-      line += byte;
-    }
-    if (line.rfind("+OK", 0) == 0) ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
-  }
-  ::close(fd);
-  return line.rfind("+OK", 0) == 0;
-}
-
-// A daemonised master is no child of ours: it is gone when its /proc entry is, or is a zombie
-// waiting for init to reap it.
-bool ProcessRunning(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("State:", 0) == 0) return line.find('Z') == std::string::npos;
-  }
-  return false;
-}
-
-bool WaitForExit(pid_t pid, std::chrono::milliseconds timeout) {
-  const auto deadline = Clock::now() + timeout;
-  while (ProcessRunning(pid)) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 bool ValidUserName(const std::string& name) {
   if (name.empty() || name[0] == '.') return false;
@@ -195,7 +113,9 @@ DovecotServer::DovecotServer(DovecotOptions options) : options_(std::move(option
 
     std::string failure;
     for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
-      port_ = PickFreePort();
+      const std::vector<int> ports = PickFreePorts(2);
+      port_ = ports[0];
+      if (options_.authListener) authPort_ = ports[1];
       WriteConfig();
       if (TryStart(&failure)) {
         running_ = true;
@@ -260,6 +180,10 @@ void DovecotServer::WriteConfig() const {
        << "  inet_listener imap {\n    port = 0\n  }\n"
        << "  inet_listener imaps {\n    port = 0\n  }\n"
        << "}\n"
+       // Another server (Postfix's SASL) checks passwords against these users here.
+       << (options_.authListener ? "service auth {\n  inet_listener {\n    address = 127.0.0.1\n    port = " +
+                                       std::to_string(authPort_) + "\n  }\n}\n"
+                                 : "")
        << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n"
        << (root ? "" : "  chroot =\n") << "}\n"
        << "service stats {\n  unix_listener stats-writer {\n    mode = 0666\n  }\n}\n"
@@ -267,15 +191,14 @@ void DovecotServer::WriteConfig() const {
        << "  args = scheme=PLAIN username_format=%u " << d << "passwd\n}\n"
        << "userdb {\n  driver = static\n"
        << "  args = uid=" << mailUid_ << " gid=" << mailGid_ << " home=" << d << "mail/%u\n}\n";
-  WriteWholeFile(dir_ + "dovecot.conf", conf.str());
+  WriteFileOrThrow(dir_ + "dovecot.conf", conf.str(), 0644);
 }
 
 void DovecotServer::WritePasswd() const {
   std::string lines;
   for (const DovecotUser& user : options_.users) lines += user.name + ":{PLAIN}" + user.password + "\n";
   // Renamed into place, so a running server never reads half a file.
-  WriteWholeFile(dir_ + "passwd.new", lines);
-  ::chmod((dir_ + "passwd.new").c_str(), 0644);
+  WriteFileOrThrow(dir_ + "passwd.new", lines, 0644);
   fs::rename(dir_ + "passwd.new", dir_ + "passwd");
 }
 
@@ -302,7 +225,7 @@ bool DovecotServer::TryStart(std::string* failure) {
   }
   const auto deadline = Clock::now() + kStartTimeout;
   bool up = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  while (up && !GreetingArrives(port_, deadline)) {
+  while (up && !GreetingArrives(port_, "+OK", deadline)) {
     if (Clock::now() >= deadline) up = false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
@@ -310,17 +233,17 @@ bool DovecotServer::TryStart(std::string* failure) {
   Stop();
   *failure = "Dovecot did not start on 127.0.0.1:" + std::to_string(port_) + " within " +
              std::to_string(kStartTimeout.count()) + " s (" + conf + ").\n--- dovecot output ---\n" +
-             ReadWholeFile(output) + "--- dovecot.log ---\n" + LogTail();
+             ReadFileOrEmpty(output) + "--- dovecot.log ---\n" + LogTail();
   return false;
 }
 
 void DovecotServer::Stop() {
   running_ = false;
   const std::string pidFile = dir_ + "run/master.pid";
-  const pid_t pid = static_cast<pid_t>(std::atol(ReadWholeFile(pidFile).c_str()));
+  const pid_t pid = static_cast<pid_t>(std::atol(ReadFileOrEmpty(pidFile).c_str()));
   if (pid <= 1) return;
   // A stale pid file must not make us signal some other process.
-  std::string command = ReadWholeFile("/proc/" + std::to_string(pid) + "/cmdline");
+  std::string command = ReadFileOrEmpty("/proc/" + std::to_string(pid) + "/cmdline");
   std::replace(command.begin(), command.end(), '\0', ' ');
   if (command.find(dir_ + "dovecot.conf") == std::string::npos) return;
   ::kill(pid, SIGTERM);
@@ -334,7 +257,7 @@ void DovecotServer::Stop() {
 
 void DovecotServer::AddUser(const std::string& name, const std::string& password) {
   if (!ValidUserName(name)) throw std::invalid_argument("DovecotServer: bad user name '" + name + "'");
-  const std::string maildir = UserMaildir(name);
+  const std::string maildir = Maildir(name);
   for (const char* sub : {"cur", "new", "tmp"}) fs::create_directories(maildir + sub);
   // Dovecot reads and writes the mailbox as the mail user (nobody when we are root).
   for (const std::string& path : {dir_ + "mail/" + name, dir_ + "mail/" + name + "/Maildir",
@@ -355,21 +278,20 @@ void DovecotServer::AddUser(const std::string& name, const std::string& password
   }
 }
 
-std::string DovecotServer::UserMaildir(const std::string& user) const {
+std::string DovecotServer::Maildir(const std::string& user) const {
   return dir_ + "mail/" + user + "/Maildir/";
 }
 
 std::string DovecotServer::DeliverMessage(const std::string& user, const std::string& rawMessage) {
-  const std::string maildir = UserMaildir(user);
+  const std::string maildir = Maildir(user);
   if (!fs::is_directory(maildir)) throw std::invalid_argument("DovecotServer: no user '" + user + "'");
   const std::string name = NextMaildirName();
   // Written in tmp/ and renamed into new/, so the server never sees a partial message.
   const std::string temporary = maildir + "tmp/" + name;
-  WriteWholeFile(temporary, rawMessage);
+  WriteFileOrThrow(temporary, rawMessage, 0600);
   if (::chown(temporary.c_str(), mailUid_, mailGid_) != 0 && ::geteuid() == 0) {
     throw std::runtime_error("DovecotServer: cannot chown " + temporary);
   }
-  ::chmod(temporary.c_str(), 0600);
   fs::rename(temporary, maildir + "new/" + name);
   return name;
 }
@@ -378,7 +300,7 @@ std::vector<std::string> DovecotServer::MessageFiles(const std::string& user) co
   std::vector<std::string> files;
   for (const char* sub : {"new", "cur"}) {
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(UserMaildir(user) + sub, error)) {
+    for (const auto& entry : fs::directory_iterator(Maildir(user) + sub, error)) {
       if (entry.is_regular_file()) files.push_back(entry.path().string());
     }
   }
@@ -392,6 +314,10 @@ std::size_t DovecotServer::MessageCount(const std::string& user) const {
   return MessageFiles(user).size();
 }
 
+void DovecotServer::EmptyMailbox(const std::string& user) {
+  for (const std::string& file : MessageFiles(user)) fs::remove(file);
+}
+
 void DovecotServer::DeleteMessageBehindTheClientsBack(const std::string& user, std::size_t number) {
   const std::vector<std::string> files = MessageFiles(user);
   if (number == 0 || number > files.size()) {
@@ -401,16 +327,7 @@ void DovecotServer::DeleteMessageBehindTheClientsBack(const std::string& user, s
 }
 
 std::string DovecotServer::LogTail(std::size_t lines) const {
-  std::istringstream log(ReadWholeFile(dir_ + "dovecot.log"));
-  std::deque<std::string> tail;
-  std::string line;
-  while (std::getline(log, line)) {
-    tail.push_back(line);
-    if (tail.size() > lines) tail.pop_front();
-  }
-  std::string text;
-  for (const std::string& kept : tail) text += kept + "\n";
-  return text;
+  return LastLines(dir_ + "dovecot.log", lines);
 }
 
 DovecotServer::Presence DovecotServer::CheckInstalled(std::string* message, const std::string& binary) {

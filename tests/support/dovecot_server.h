@@ -16,6 +16,9 @@ struct DovecotOptions {
   std::vector<DovecotUser> users;
   // Dovecot takes a message's own "X-UIDL:" header as its UIDL (pop3_reuse_xuidl).
   bool reuseXuidl = false;
+  // Dovecot's authentication service also listens on authPort(), so that another server (Postfix's
+  // SASL) can check passwords against the same users.
+  bool authListener = false;
 };
 
 // A private Dovecot POP3 server on 127.0.0.1, for tests that need a real server. Each instance
@@ -38,6 +41,8 @@ class DovecotServer {
   DovecotServer& operator=(const DovecotServer&) = delete;
 
   int port() const { return port_; }
+  // The authentication service's port with DovecotOptions::authListener, else 0.
+  int authPort() const { return authPort_; }
   // The server's private directory, with a trailing "/".
   const std::string& directory() const { return dir_; }
 
@@ -49,11 +54,20 @@ class DovecotServer {
   std::string DeliverMessage(const std::string& user, const std::string& rawMessage);
   // Messages in the mailbox (Maildir/new and Maildir/cur).
   std::size_t MessageCount(const std::string& user) const;
+  // Removes every message of the user, as a fresh mailbox.
+  void EmptyMailbox(const std::string& user);
   // Removes the file of message `number` (1-based, as the next POP3 session numbers them)
   // without going through the server, as another client or an expiry job would.
   void DeleteMessageBehindTheClientsBack(const std::string& user, std::size_t number);
   // The last lines of dovecot's log, for failure messages.
   std::string LogTail(std::size_t lines = 20) const;
+
+  const std::vector<DovecotUser>& users() const { return options_.users; }
+  // The user's Maildir, with a trailing "/", and who owns the mail in it: a delivery agent writes
+  // there as this user and group.
+  std::string Maildir(const std::string& user) const;
+  unsigned mailUid() const { return mailUid_; }
+  unsigned mailGid() const { return mailGid_; }
 
   enum class Presence { kInstalled, kMissingSkip, kMissingFail };
   // Whether `binary` exists; when it does not, the test skips only where
@@ -62,7 +76,6 @@ class DovecotServer {
   static Presence CheckInstalled(std::string* message, const std::string& binary = kBinary);
 
  private:
-  std::string UserMaildir(const std::string& user) const;
   std::vector<std::string> MessageFiles(const std::string& user) const;  // delivery order
   void WriteConfig() const;
   void WritePasswd() const;
@@ -72,6 +85,7 @@ class DovecotServer {
   DovecotOptions options_;
   std::string dir_;
   int port_ = 0;
+  int authPort_ = 0;
   bool running_ = false;
   unsigned mailUid_ = 0;
   unsigned mailGid_ = 0;

@@ -1,0 +1,69 @@
+#include "compose/outbox.h"
+
+#include "compose/escape.h"
+#include "compose/reply.h"
+#include "compose/wrap.h"
+
+namespace zelk::compose {
+
+namespace {
+
+platform::Text WithCrLf(std::string_view text) {
+  platform::Text out;
+  out.reserve(text.size() + text.size() / 32);
+  for (std::size_t pos = 0; pos < text.size(); ++pos) {
+    const char c = text[pos];
+    if (c == '\n' || (c == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'))) {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The table index of the account that sends the item; -1 when the table has none.
+int SendingAccount(const store::MailItem& item, const store::MailBoxTable& table, int account) {
+  const int count = static_cast<int>(table.boxes.size());
+  const int named = store::FindMailBox(table, item.MailBoxName);
+  if (named >= store::kFirstAccountIndex) return named;
+  if (account >= store::kFirstAccountIndex && account < count) return account;
+  return count > store::kFirstAccountIndex ? store::kFirstAccountIndex : -1;
+}
+
+platform::Text SenderText(const store::MailBox& account) {
+  if (!account.MailAddress || account.MailAddress->empty()) return {};
+  const platform::Text address = "<" + *account.MailAddress + ">";
+  return account.UserName && !account.UserName->empty() ? *account.UserName + " " + address : address;
+}
+
+}  // namespace
+
+platform::Text StoredBody(std::string_view editedText, const config::Settings& settings) {
+  return EscapeForSending(WrapText(WithCrLf(editedText), settings.QuotationChar, settings.WordBreakSize,
+                                   settings.QuotationBreak == 1, WrapCharactersOf(settings)));
+}
+
+void SetNewMessageBody(store::MailItem& item, const store::MailBoxTable& table, const config::Settings& settings) {
+  if (!item.Body) BuildReplyBody(item, nullptr, false, table, settings);
+}
+
+bool StoreInOutbox(const store::ItemRef& item, const std::optional<platform::Text>& editedText,
+                   store::MailBoxTable& table, int account, const config::Settings& settings) {
+  if (editedText) item->Body = StoredBody(*editedText, settings);
+  item->Size = item->Body ? std::to_string(platform::TextToLocal(*item->Body).size()) : "0";
+  item->Multipart = item->Attach && !item->Attach->empty() ? 1 : 0;
+  item->Download = 1;
+  const int sender = SendingAccount(*item, table, account);
+  if (sender >= 0) {
+    const store::MailBox& box = *table.boxes[static_cast<std::size_t>(sender)];
+    item->MailBoxName = box.Name;
+    if (!item->From) item->From = SenderText(box);
+  }
+  store::MailBox& outbox = store::Outbox(table);
+  if (store::Contains(outbox, item.get())) return false;
+  store::Append(outbox, item);
+  return true;
+}
+
+}  // namespace zelk::compose
