@@ -172,4 +172,15 @@ void Md5Final(Md5Digest& digest, Md5Context& context) {
   for (std::size_t i = 0; i < sizeof context; ++i) wipe[i] = 0;
 }
 
+std::string Md5Hex(const Md5Digest& digest) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * digest.size());
+  for (const std::uint8_t byte : digest) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
+}
+
 }  // namespace zelk::codec

@@ -3,20 +3,13 @@
 #include <new>
 
 #include "codec/md5.h"
+#include "platform/ascii.h"
 
 namespace zelk::net {
 
 namespace {
 
-bool StartsWithIgnoringCase(std::string_view line, std::string_view start) {
-  if (line.size() < start.size()) return false;
-  for (std::size_t i = 0; i < start.size(); ++i) {
-    char c = line[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != start[i]) return false;
-  }
-  return true;
-}
+using platform::StartsWithIgnoringAsciiCase;
 
 LoginState Ended(Conversation& conversation, platform::Text& error, platform::Text text) {
   EndWithError(conversation, error, std::move(text));
@@ -70,7 +63,7 @@ LoginState LoginLine(Conversation& conversation, std::string_view line, const st
   return LoginState::kGoingOn;
 }
 
-bool IsPositive(std::string_view line) { return line.size() >= 3 && line[0] == '+' && StartsWithIgnoringCase(line, "+OK"); }
+bool IsPositive(std::string_view line) { return line.size() >= 3 && line[0] == '+' && StartsWithIgnoringAsciiCase(line, "+OK"); }
 
 std::optional<std::string_view> ApopTimestamp(std::string_view greeting) {
   const std::size_t open = greeting.rfind('<');
@@ -87,17 +80,11 @@ std::string ApopDigest(std::string_view timestamp, std::string_view password) {
   codec::Md5Update(context, password.data(), password.size());
   codec::Md5Digest digest;
   codec::Md5Final(digest, context);
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (const std::uint8_t byte : digest) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
+  return codec::Md5Hex(digest);
 }
 
 void QuitSentLine(Conversation& conversation, std::string_view line) {
-  if (StartsWithIgnoringCase(line, "+OK") || StartsWithIgnoringCase(line, "-ER")) conversation.LogReceived(line);
+  if (StartsWithIgnoringAsciiCase(line, "+OK") || StartsWithIgnoringAsciiCase(line, "-ER")) conversation.LogReceived(line);
 }
 
 bool Pop3Handler::Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,

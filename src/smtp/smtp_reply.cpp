@@ -59,13 +59,7 @@ platform::Text CramMd5Answer(std::string_view challengeLine, const platform::Tex
   const std::size_t at = SkipOver(challengeLine, SkipTo(challengeLine, 0, " "), " ");
   const std::string challenge = codec::Base64Decode(challengeLine.substr(at));
   const codec::Md5Digest digest = codec::HmacMd5(challenge, platform::TextToLocal(password));
-  static constexpr char kHex[] = "0123456789abcdef";
-  platform::Text answer = user + " ";
-  for (const std::uint8_t byte : digest) {
-    answer += kHex[byte >> 4];
-    answer += kHex[byte & 15];
-  }
-  return answer;
+  return user + " " + codec::Md5Hex(digest);
 }
 
 std::string PlainToken(const platform::Text& user, const platform::Text& password) {
