@@ -2,6 +2,7 @@
 // unmarked. The text typed in the composer comes from stdin here, when stdin is not a terminal.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -74,8 +75,30 @@ std::optional<platform::Text> TypedText() {
   return platform::LocalToText(bytes);
 }
 
+// The Property dialog's rule for a one-line field: tabs become spaces, line breaks go. A line
+// break would otherwise stay in the stored field and make the message impossible to send.
+platform::Text FieldText(std::string text) {
+  std::replace(text.begin(), text.end(), '\t', ' ');
+  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+  return text;
+}
+
+// The files a mailto: URL's attach= named, then those of --attach.
+std::vector<std::string> AttachedFiles(const store::OptionalText& fromUrl, const std::vector<std::string>& given) {
+  std::vector<std::string> files;
+  std::string_view rest = fromUrl ? std::string_view(*fromUrl) : std::string_view();
+  while (!rest.empty()) {
+    const std::size_t cut = std::min(rest.find(kAttachSeparator), rest.size());
+    if (cut > 0) files.push_back(platform::TextToLocal(rest.substr(0, cut)));
+    rest.remove_prefix(std::min(cut + std::string_view(kAttachSeparator).size(), rest.size()));
+  }
+  files.insert(files.end(), given.begin(), given.end());
+  return files;
+}
+
 // Full paths joined as the Attach page joins them; a file that is not there fails now rather
-// than at sending time.
+// than at sending time, and a relative path cannot come to name another file when the message
+// is sent from another directory.
 std::optional<std::string> AttachList(const std::vector<std::string>& files, std::string& error) {
   std::string list;
   for (const std::string& file : files) {
@@ -107,9 +130,6 @@ int ComposeCommand(const GlobalOptions& global, const std::vector<std::string>& 
     account = store::FindMailBox(table, *options->account);
     if (account < store::kFirstAccountIndex) return Fail("No such account: " + *options->account);
   }
-  const std::optional<std::string> attach = AttachList(options->attach, error);
-  if (!attach) return Fail(error);
-
   auto item = std::make_shared<store::MailItem>();
   item->Download = 1;
   if (options->replyBox) {
@@ -134,8 +154,10 @@ int ComposeCommand(const GlobalOptions& global, const std::vector<std::string>& 
   if (account < 0) account = store::kFirstAccountIndex;
   if (account >= static_cast<int>(table.boxes.size())) return Fail("There is no account");
   item->MailBoxName = table.boxes[static_cast<std::size_t>(account)]->Name;
-  if (options->subject) item->Subject = *options->subject;
-  if (!attach->empty()) item->Attach = item->Attach ? *item->Attach + kAttachSeparator + *attach : *attach;
+  if (options->subject) item->Subject = FieldText(*options->subject);
+  const std::optional<std::string> attach = AttachList(AttachedFiles(item->Attach, options->attach), error);
+  if (!attach) return Fail(error);
+  item->Attach = attach->empty() ? store::OptionalText() : *attach;
   if (item->To.value_or("").empty() && item->Cc.value_or("").empty() && item->Bcc.value_or("").empty()) {
     return Fail("Destination not set");
   }

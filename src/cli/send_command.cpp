@@ -1,9 +1,13 @@
 // zelk-cli send ROW | send --marked: sends one Outbox message now, or every message marked for
 // sending account by account, each account's messages on one connection.
+#include <chrono>
+#include <thread>
+
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "cli/terminal_ports.h"
 #include "net/conversation.h"
+#include "net/pop3_check.h"
 #include "platform/decimal.h"
 #include "smtp/smtp_send.h"
 #include "store/list_model.h"
@@ -43,10 +47,34 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, session->clock}, session->settings, table);
   const smtp::SendParts parts{session->settings, table, ports, ports, session->clock,
                               config::DataDirectoryPath(session->settings, session->home), {}};
+  const net::CheckParts checkParts{session->settings, table, ports, ports, hooks, session->zone, session->clock,
+                                   {}, {}};
+  const auto idle = [&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); };
+  // Why something was not sent when no error was shown. A start refused without one is a
+  // password prompt nobody answered.
+  std::optional<std::string> notSent;
+  const auto started = [&](bool start) {
+    if (!start && !ports.error && !notSent) notSent = "No password: the message was not sent";
+    return start;
+  };
+  // POP before SMTP: the account's POP3 login is what opens the server for sending, for a while,
+  // after a wait of PopBeforeSmtpWait in 100 ms steps.
+  const auto popFirst = [&](const store::ItemRef& item) {
+    const int account = store::FindMailBox(table, item->MailBoxName);
+    if (account < store::kFirstAccountIndex || table.boxes[static_cast<std::size_t>(account)]->PopBeforeSmtp != 1) {
+      return true;
+    }
+    const bool loginOnly = session->settings.PopBeforeSmtpIsLoginOnly == 1;
+    if (!started(net::StartCheck(conversation, account, loginOnly, checkParts))) return false;
+    loop.RunUntil(idle);
+    if (ports.error) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(session->settings.PopBeforeSmtpWait / 100 * 100));
+    return true;
+  };
   // One conversation at a time; the next starts once the last has closed.
   const auto send = [&](const store::ItemRef& item, smtp::Continuation mode) {
-    if (!smtp::StartSend(conversation, item, mode, parts)) return false;
-    loop.RunUntil([&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); });
+    if (!popFirst(item) || !started(smtp::StartSend(conversation, item, mode, parts))) return false;
+    loop.RunUntil(idle);
     return !ports.error;
   };
 
@@ -66,11 +94,14 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
       ++sent;
     }
     if (sent == 0 && !ports.error && store::NextSendMarked(table, -1) < 0) return Fail("There is no marked mail");
+    // Still marked after a run without errors: the account the message names is not there.
+    if (!ports.error && !notSent && store::NextSendMarked(table, -1) >= 0) notSent = "No account specified";
   }
 
   // What was sent is marked so in the Outbox file, also when a later message failed.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, table);
   if (ports.error) return Fail(*ports.error);
+  if (notSent) return Fail(*notSent);
   if (!saved) return Fail("Save File error");
   return 0;
 }

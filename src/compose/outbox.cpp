@@ -3,24 +3,11 @@
 #include "compose/escape.h"
 #include "compose/reply.h"
 #include "compose/wrap.h"
+#include "mime/data_lines.h"
 
 namespace zelk::compose {
 
 namespace {
-
-platform::Text WithCrLf(std::string_view text) {
-  platform::Text out;
-  out.reserve(text.size() + text.size() / 32);
-  for (std::size_t pos = 0; pos < text.size(); ++pos) {
-    const char c = text[pos];
-    if (c == '\n' || (c == '\r' && (pos + 1 == text.size() || text[pos + 1] != '\n'))) {
-      out += "\r\n";
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
 
 // The table index of the account that sends the item; -1 when the table has none.
 int SendingAccount(const store::MailItem& item, const store::MailBoxTable& table, int account) {
@@ -40,7 +27,7 @@ platform::Text SenderText(const store::MailBox& account) {
 }  // namespace
 
 platform::Text StoredBody(std::string_view editedText, const config::Settings& settings) {
-  return EscapeForSending(WrapText(WithCrLf(editedText), settings.QuotationChar, settings.WordBreakSize,
+  return EscapeForSending(WrapText(mime::CanonicalText(editedText), settings.QuotationChar, settings.WordBreakSize,
                                    settings.QuotationBreak == 1, WrapCharactersOf(settings)));
 }
 

@@ -1,12 +1,11 @@
 // zelk-cli as a user runs it: a real process over a home directory made for the test.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "cli/cli_run.h"
 #include "config/password.h"
 #include "platform/files.h"
 #include "support/dovecot_server.h"
@@ -16,24 +15,8 @@
 namespace zelk {
 namespace {
 
-struct CliRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CliRun RunCli(const test::TempDir& home, const std::string& args) {
-  const std::string errPath = home.file("stderr.txt");
-  const std::string command = std::string(ZELK_CLI) + " --home " + home.path() + " " + args + " 2>" + errPath;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  CliRun run{-1, {}, {}};
-  char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, got);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = platform::ReadWholeFile(errPath).value_or("");
-  return run;
-}
+using test::CliRun;
+using test::RunCli;
 
 store::ItemRef Item(const char* subject, const char* date, int no, const char* body) {
   auto item = std::make_shared<store::MailItem>();

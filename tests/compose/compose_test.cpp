@@ -217,9 +217,9 @@ TEST_F(ReplyFixture, OutboxStoresWrappedEscapedBodiesWithLocalSizeAndTheSender) 
   settings.WordBreakSize = 10;
   auto item = std::make_shared<MailItem>();
   item->Attach = "/tmp/a.pdf";
-  EXPECT_TRUE(StoreInOutbox(item, platform::Text("Grüße\n.x aaaa bbbb"), table, 3, settings));
-  EXPECT_EQ(item->Body, "Grüße\r\n..x aaaa \r\nbbbb");
-  EXPECT_EQ(item->Size, "22");  // one byte for each ü and ß
+  EXPECT_TRUE(StoreInOutbox(item, platform::Text("Grüße\n.x aaaa bbbb\r\nc\rd"), table, 3, settings));
+  EXPECT_EQ(item->Body, "Grüße\r\n..x aaaa \r\nbbbb\r\nc\r\nd");
+  EXPECT_EQ(item->Size, "28");  // one byte for each ü and ß
   EXPECT_EQ(item->Multipart, 1);
   EXPECT_EQ(item->Download, 1);
   EXPECT_EQ(item->MailBoxName, "Work");
