@@ -25,13 +25,13 @@ int CheckCommand(const GlobalOptions& options, const std::vector<std::string>& a
   const net::CheckParts parts{session->settings, session->table, ports, ports, hooks, session->zone,
                               session->clock, {}, {}};
   if (!net::StartCheck(conversation, index, false, parts)) {
-    return Fail(ports.error.value_or("No password: the check was not started"));
+    return ports.error ? kFailedAndShown : Fail("No password: the check was not started");
   }
   loop.RunUntil([&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); });
 
   // What the check fetched is saved even when it ended in an error.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, session->table);
-  if (ports.error) return Fail(*ports.error);
+  if (ports.error) return kFailedAndShown;
   store::ListModel model;
   model.settings = ListSettingsOf(*session);
   store::SelectMailBox(model, *session->table.boxes[static_cast<std::size_t>(index)], store::KindOfMailBox(index));

@@ -29,6 +29,8 @@ int PrintRows(const store::ListModel& model, const std::function<bool(const stor
 
 // Prints "zelk-cli: " and the text on stderr; returns 1.
 int Fail(const std::string& text);
+// The exit status of a command whose error the terminal's message box has printed already.
+inline constexpr int kFailedAndShown = 1;
 // Tab and line breaks would break the one-line, tab-separated output.
 std::string OneLine(std::string text);
 

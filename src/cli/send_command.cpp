@@ -100,7 +100,7 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
 
   // What was sent is marked so in the Outbox file, also when a later message failed.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, table);
-  if (ports.error) return Fail(*ports.error);
+  if (ports.error) return kFailedAndShown;
   if (notSent) return Fail(*notSent);
   if (!saved) return Fail("Save File error");
   return 0;

@@ -48,13 +48,13 @@ int UpdateCommand(const GlobalOptions& options, const std::vector<std::string>& 
                                  session->table);
   const net::UpdateParts parts{session->settings, session->table, ports, hooks, session->zone, session->clock, {}};
   if (!net::StartUpdate(conversation, index, parts)) {
-    return Fail(ports.error.value_or("No password: the update was not started"));
+    return ports.error ? kFailedAndShown : Fail("No password: the update was not started");
   }
   loop.RunUntil([&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); });
 
   // Downloads finished before an error are saved too.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, session->table);
-  if (ports.error) return Fail(*ports.error);
+  if (ports.error) return kFailedAndShown;
   return saved ? 0 : Fail("Save File error");
 }
 
