@@ -1,5 +1,6 @@
 // zelk-cli check ACCOUNT: a POP3 check of one account; prints the rows it added.
 #include "cli/commands.h"
+#include "cli/interruption.h"
 #include "cli/session.h"
 #include "cli/terminal_ports.h"
 #include "net/conversation.h"
@@ -22,16 +23,18 @@ int CheckCommand(const GlobalOptions& options, const std::vector<std::string>& a
   const net::ConversationLog log(session->home, session->settings.SocLog == 1);
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, session->clock}, session->settings,
                                  session->table);
+  Interruption interruption(loop, conversation);
   const net::CheckParts parts{session->settings, session->table, ports, ports, hooks, session->zone,
                               session->clock, {}, {}};
   if (!net::StartCheck(conversation, index, false, parts)) {
     return ports.error ? kFailedAndShown : Fail("No password: the check was not started");
   }
-  loop.RunUntil([&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); });
+  interruption.RunConversation();
 
   // What the check fetched is saved even when it ended in an error.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, session->table);
   if (ports.error) return kFailedAndShown;
+  if (interruption.interrupted()) return Fail("Stopped");
   store::ListModel model;
   model.settings = ListSettingsOf(*session);
   store::SelectMailBox(model, *session->table.boxes[static_cast<std::size_t>(index)], store::KindOfMailBox(index));

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "cli/commands.h"
+#include "cli/interruption.h"
 #include "cli/session.h"
 #include "cli/terminal_ports.h"
 #include "net/conversation.h"
@@ -45,11 +46,11 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
   net::WorkHooks hooks;
   const net::ConversationLog log(session->home, session->settings.SocLog == 1);
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, session->clock}, session->settings, table);
+  Interruption interruption(loop, conversation);
   const smtp::SendParts parts{session->settings, table, ports, ports, session->clock,
                               config::DataDirectoryPath(session->settings, session->home), {}};
   const net::CheckParts checkParts{session->settings, table, ports, ports, hooks, session->zone, session->clock,
                                    {}, {}};
-  const auto idle = [&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); };
   // Why something was not sent when no error was shown. A start refused without one is a
   // password prompt nobody answered.
   std::optional<std::string> notSent;
@@ -66,16 +67,16 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
     }
     const bool loginOnly = session->settings.PopBeforeSmtpIsLoginOnly == 1;
     if (!started(net::StartCheck(conversation, account, loginOnly, checkParts))) return false;
-    loop.RunUntil(idle);
-    if (ports.error) return false;
+    interruption.RunConversation();
+    if (ports.error || interruption.interrupted()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(session->settings.PopBeforeSmtpWait / 100 * 100));
     return true;
   };
   // One conversation at a time; the next starts once the last has closed.
   const auto send = [&](const store::ItemRef& item, smtp::Continuation mode) {
     if (!popFirst(item) || !started(smtp::StartSend(conversation, item, mode, parts))) return false;
-    loop.RunUntil(idle);
-    return !ports.error;
+    interruption.RunConversation();
+    return !ports.error && !interruption.interrupted();
   };
 
   int sent = 0;
@@ -90,7 +91,10 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
       const int first = store::NextSendMarkedFor(table, -1, account);
       if (first < 0) continue;
       const store::ItemRef item = table.boxes[store::kOutboxIndex]->Items[static_cast<std::size_t>(first)];
-      if (!send(item, smtp::Continuation::kNextMarked) && session->settings.SendIgnoreError != 1) break;
+      if (!send(item, smtp::Continuation::kNextMarked) &&
+          (session->settings.SendIgnoreError != 1 || interruption.interrupted())) {
+        break;
+      }
       ++sent;
     }
     if (sent == 0 && !ports.error && store::NextSendMarked(table, -1) < 0) return Fail("There is no marked mail");
@@ -101,6 +105,7 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
   // What was sent is marked so in the Outbox file, also when a later message failed.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, table);
   if (ports.error) return kFailedAndShown;
+  if (interruption.interrupted()) return Fail("Stopped");
   if (notSent) return Fail(*notSent);
   if (!saved) return Fail("Save File error");
   return 0;

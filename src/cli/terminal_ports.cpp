@@ -1,5 +1,6 @@
 #include "cli/terminal_ports.h"
 
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,8 +29,16 @@ std::optional<ui::DialogPort::Password> TerminalPorts::AskPassword(const ui::Tex
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
+  // Ctrl+C at the prompt ends the program as usual, although a conversation blocks it otherwise.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  sigset_t before;
+  ::sigprocmask(SIG_UNBLOCK, &stop, &before);
   std::string line;
   const bool read = static_cast<bool>(std::getline(std::cin, line));
+  ::sigprocmask(SIG_SETMASK, &before, nullptr);
   if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
   std::fputc('\n', stderr);
   if (!read) return std::nullopt;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/interruption.h"
 #include "cli/session.h"
 #include "cli/terminal_ports.h"
 #include "net/conversation.h"
@@ -46,15 +47,17 @@ int UpdateCommand(const GlobalOptions& options, const std::vector<std::string>& 
   const net::ConversationLog log(session->home, session->settings.SocLog == 1);
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, session->clock}, session->settings,
                                  session->table);
+  Interruption interruption(loop, conversation);
   const net::UpdateParts parts{session->settings, session->table, ports, hooks, session->zone, session->clock, {}};
   if (!net::StartUpdate(conversation, index, parts)) {
     return ports.error ? kFailedAndShown : Fail("No password: the update was not started");
   }
-  loop.RunUntil([&] { return conversation.socket() == net::kNoSocket && !loop.HasTimer(net::kPollTimer); });
+  interruption.RunConversation();
 
   // Downloads finished before an error are saved too.
   const bool saved = ui::SaveAllFiles(session->home, session->settings, session->table);
   if (ports.error) return kFailedAndShown;
+  if (interruption.interrupted()) return Fail("Stopped");
   return saved ? 0 : Fail("Save File error");
 }
 

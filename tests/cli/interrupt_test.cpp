@@ -1,0 +1,78 @@
+// zelk-cli interrupted by SIGINT or SIGTERM in the middle of a conversation.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <thread>
+
+#include "config/password.h"
+#include "platform/files.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace zelk {
+namespace {
+
+using test::Expect;
+using test::Send;
+
+// Starts zelk-cli over `home` with its stdin empty and its stderr in the home's stderr.txt.
+pid_t StartCli(const test::TempDir& home, const std::vector<std::string>& args) {
+  std::vector<std::string> words = {ZELK_CLI, "--home", home.path()};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, home.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, ZELK_CLI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
+}
+
+bool WaitForLine(const test::ScriptedServer& server, const std::string& line) {
+  for (int i = 0; i < 500; ++i) {
+    const std::vector<std::string> lines = server.lines();
+    if (!lines.empty() && lines.back() == line) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritten) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    // The server answers the login, then keeps the client waiting for its STAT reply.
+    test::ScriptedServer server({Send("+OK ready\r\n"), Expect("USER u1"), Send("+OK\r\n"), Expect("PASS pw"),
+                                 Send("+OK\r\n"), Expect("STAT"), Expect("RSET"), Send("+OK\r\n"), Expect("QUIT"),
+                                 Send("+OK bye\r\n")});
+    test::TempDir home;
+    ASSERT_TRUE(platform::WriteFileAtomically(
+        home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
+                                   std::to_string(server.port()) + "\r\nUser=\"u1\"\r\nPass=\"" +
+                                   config::EncodePassword("u1", "pw") + "\"\r\n"));
+    const pid_t pid = StartCli(home, {"check", "Work"});
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(WaitForLine(server, "STAT"));
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(platform::ReadWholeFile(home.file("stderr.txt")).value_or("").find("Stopped"), std::string::npos);
+    ASSERT_TRUE(server.WaitDone());
+    EXPECT_EQ(server.failures(), "");
+    // Written as at exit: the profile now holds the account's counters.
+    EXPECT_NE(platform::ReadWholeFile(home.file("Zelk.ini")).value_or("").find("LastNo="), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace zelk
