@@ -1,13 +1,18 @@
 #pragma once
 // Running zelk-cli as a user does: a real process over a home directory made for the test.
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "support/temp_dir.h"
+
+extern char** environ;
 
 namespace zelk::test {
 
@@ -42,6 +47,24 @@ inline CliRun RunCli(const TempDir& home, const std::string& args, const std::st
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   run.err = platform::ReadWholeFile(errPath).value_or("");
   return run;
+}
+
+// Starts zelk-cli over `home` without waiting for it, for tests that signal it: its stdin is
+// empty and its stderr goes to the home's stderr.txt.
+inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>& args) {
+  std::vector<std::string> words = {ZELK_CLI, "--home", home.path()};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 2, home.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, ZELK_CLI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
 }
 
 }  // namespace zelk::test

@@ -1,8 +1,6 @@
 // zelk-cli interrupted by SIGINT or SIGTERM in the middle of a conversation.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -11,32 +9,14 @@
 #include "config/password.h"
 #include "platform/files.h"
 #include "support/scripted_server.h"
+#include "cli/cli_run.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace zelk {
 namespace {
 
 using test::Expect;
 using test::Send;
-
-// Starts zelk-cli over `home` with its stdin empty and its stderr in the home's stderr.txt.
-pid_t StartCli(const test::TempDir& home, const std::vector<std::string>& args) {
-  std::vector<std::string> words = {ZELK_CLI, "--home", home.path()};
-  words.insert(words.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 2, home.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, ZELK_CLI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&files);
-  return pid;
-}
 
 bool WaitForLine(const test::ScriptedServer& server, const std::string& line) {
   for (int i = 0; i < 500; ++i) {
@@ -58,7 +38,7 @@ TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritt
         home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
                                    std::to_string(server.port()) + "\r\nUser=\"u1\"\r\nPass=\"" +
                                    config::EncodePassword("u1", "pw") + "\"\r\n"));
-    const pid_t pid = StartCli(home, {"check", "Work"});
+    const pid_t pid = test::StartCli(home, {"check", "Work"});
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForLine(server, "STAT"));
     ::kill(pid, signal);
