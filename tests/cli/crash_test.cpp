@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -49,17 +50,22 @@ TEST(CliKilled, EveryFileHoldsTheStateBeforeOrAfterTheInterruptedSave) {
   // The two states the runs switch between, each written by a whole run.
   const std::string markRead = "mark Work" + Rows(3000) + " --read";
   const std::string markUnread = "mark Work" + Rows(3000) + " --unread";
-  const auto started = std::chrono::steady_clock::now();
-  ASSERT_EQ(test::RunCli(home, markRead).status, 0);
-  const auto runTime = std::chrono::steady_clock::now() - started;
-  const std::string read = platform::ReadWholeFile(home.file("MailBox0.dat")).value_or("");
-  ASSERT_EQ(test::RunCli(home, markUnread).status, 0);
-  const std::string unread = platform::ReadWholeFile(home.file("MailBox0.dat")).value_or("");
+  // The shortest of a few whole runs: killed within it, most runs die before they end.
+  std::chrono::steady_clock::duration runTime = std::chrono::hours(1);
+  std::string read, unread;
+  for (int i = 0; i < 3; ++i) {
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(test::RunCli(home, markRead).status, 0);
+    runTime = std::min(runTime, std::chrono::steady_clock::now() - started);
+    read = platform::ReadWholeFile(home.file("MailBox0.dat")).value_or("");
+    ASSERT_EQ(test::RunCli(home, markUnread).status, 0);
+    unread = platform::ReadWholeFile(home.file("MailBox0.dat")).value_or("");
+  }
   const std::string profile = platform::ReadWholeFile(home.file("Zelk.ini")).value_or("");
   ASSERT_NE(read, unread);
 
   std::mt19937 random(20261209);
-  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count() * 3 / 2;
+  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
   int caught = 0;
   for (int run = 0; run < 200; ++run) {
     std::vector<std::string> args = {"mark", "Work"};
