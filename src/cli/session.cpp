@@ -1,7 +1,8 @@
 #include "cli/session.h"
 
 #include "platform/home_directory.h"
-#include "store/mailbox_file.h"
+#include "ui/mailbox_selection.h"
+#include "ui/startup.h"
 
 namespace zelk::cli {
 
@@ -16,27 +17,15 @@ std::optional<Session> OpenSession(const std::optional<std::string>& homeOption,
     error = "Cannot create the directory " + session.home;
     return std::nullopt;
   }
-  store::Init(session.table);
-  store::NoSelector selector;
-  const config::LoadResult loaded = config::LoadSettings(session.home, session.settings, session.table, selector);
-  const std::string data = config::DataDirectoryPath(session.settings, session.home);
-  if (!loaded.ok || !store::LoadLocalBoxes(session.table, data)) {
-    error = "Cannot read the mailbox files in " + data;
+  if (!ui::LoadMailStore(session.home, session.settings, session.table).ok) {
+    error = "Cannot read the mailbox files in " + config::DataDirectoryPath(session.settings, session.home);
     return std::nullopt;
   }
   return session;
 }
 
 store::ListSettings ListSettingsOf(Session& session) {
-  const config::Settings& s = session.settings;
-  store::ListSettings list;
-  list.LvAutoSort = s.LvAutoSort;
-  list.LvSortItem = s.LvSortItem;
-  list.LvThreadView = s.LvThreadView;
-  list.LvDefSelectPos = s.LvDefSelectPos;
-  list.datePictures = {s.DateFormat, s.TimeFormat};
-  list.localOffset = session.zone.Offset(s.TimeZone, session.clock);
-  return list;
+  return ui::ListSettingsFor(session.settings, session.zone.Offset(session.settings.TimeZone, session.clock));
 }
 
 }  // namespace zelk::cli

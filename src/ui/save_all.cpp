@@ -4,13 +4,19 @@
 
 namespace zelk::ui {
 
-bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& settings,
-                  const store::MailBoxTable& table) {
+bool SaveLocalFiles(const std::string& homeDirectory, const config::Settings& settings,
+                    const store::MailBoxTable& table) {
   const std::string data = config::DataDirectoryPath(settings, homeDirectory);
   bool ok = store::SaveAddressList(data + "Address.lst", table.addressBook);
   ok = store::SaveMailBox(data + store::kSaveboxFile, *table.boxes[store::kSaveboxIndex], store::kSaveWithBodies) && ok;
   ok = store::SaveMailBox(data + store::kOutboxFile, *table.boxes[store::kOutboxIndex], store::kSaveWithBodies) && ok;
-  return config::SaveSettings(homeDirectory, settings, table, true) && ok;
+  return ok;
+}
+
+bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& settings,
+                  const store::MailBoxTable& table) {
+  const bool local = SaveLocalFiles(homeDirectory, settings, table);
+  return config::SaveSettings(homeDirectory, settings, table, true) && local;
 }
 
 }  // namespace zelk::ui

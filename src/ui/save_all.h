@@ -6,9 +6,14 @@
 
 namespace zelk::ui {
 
-// What the program writes when it ends: the address book, the Savebox and the Outbox, then the
-// profile with every account's counters and mailbox file. Writes everything it can and reports
-// whether all of it was written.
+// The files of the local folders: the address book, the Savebox and the Outbox. Writes all three
+// and reports whether all of them were written.
+[[nodiscard]] bool SaveLocalFiles(const std::string& homeDirectory, const config::Settings& settings,
+                                  const store::MailBoxTable& table);
+
+// What the program writes when it ends: the local folders' files, then the profile with every
+// account's counters and mailbox file. Writes everything it can and reports whether all of it
+// was written.
 [[nodiscard]] bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& settings,
                                 const store::MailBoxTable& table);
 
