@@ -220,7 +220,9 @@ void Conversation::CloseSocket() {
 void Conversation::DropHandler(int index) {
   // Out of handler_ first, so nothing Ended does can reach a handler that is going.
   const std::unique_ptr<ProtocolHandler> handler = std::move(handler_);
-  if (handler) handler->Ended(index >= 0 && index == table_.selected);
+  if (!handler) return;
+  handler->Ended(index >= 0 && index == table_.selected);
+  parts_.hooks.ConversationEnded(index);
 }
 
 void Conversation::EndConversation(int index) {

@@ -69,6 +69,8 @@ class WorkHooks {
   virtual void ResortShownList() {}
   virtual void ShowCounts() {}
   virtual bool MainWindowInFront() const { return false; }
+  // A conversation with `mailbox` is over, however it ended; its handler is gone.
+  virtual void ConversationEnded(int /*mailbox*/) {}
 };
 
 // Run-wide flags that the command layer owns and the conversation reads or clears.
@@ -146,6 +148,9 @@ class Conversation final : public LineSink {
   int Send(std::string_view command);
   void SetStatus(const platform::Text& text, int part);
   void LogReceived(std::string_view line);
+  // What follows the last conversation of a command: hang-up, command states, tray, re-sort, end
+  // sound. The conversation runs it itself except where a cycle passes its last mailbox.
+  void EndOfWork();
   RunFlags flags;
 
   // The length of a minute for the time-out, so tests need not wait minutes.
@@ -162,7 +167,6 @@ class Conversation final : public LineSink {
   void EndConversation(int index);
   // Ends the conversation with the error shown, or quietly when there is none.
   void EndWith(int mailbox, const platform::Text& error);
-  void EndOfWork();
   void ShowConversationError(const platform::Text& text, int index);
   store::MailBox& Box(int index) { return *table_.boxes[static_cast<std::size_t>(index)]; }
 

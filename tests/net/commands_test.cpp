@@ -1,0 +1,422 @@
+#include "net/commands.h"
+
+#include <gtest/gtest.h>
+
+#include "mime/outgoing_message.h"
+#include "store/marks.h"
+#include "support/dovecot_server.h"
+#include "support/fake_ports.h"
+#include "support/scripted_server.h"
+#include "support/temp_dir.h"
+
+namespace zelk::net {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Expect;
+using test::ScriptedServer;
+using test::Send;
+using Steps = std::vector<test::ScriptStep>;
+using Calls = std::vector<std::string>;
+
+class FixedClock final : public platform::Clock {
+ public:
+  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
+  std::optional<std::int32_t> ZoneBias() const override { return 0; }
+};
+
+// The main window and the selector, recorded among the other ports' calls.
+class FakeWindow final : public WindowPort, public store::SelectorPort {
+ public:
+  explicit FakeWindow(Calls& calls) : calls_(calls) {}
+  bool visible = false, inFront = false;
+  void SetTitle(const platform::Text& title) override { calls_.push_back("title " + title); }
+  bool Visible() const override { return visible; }
+  bool InFront() const override { return inFront; }
+  void ShowAndRaise() override { calls_.push_back("raise"); }
+  void ShowMailBox(int mailbox) override { calls_.push_back("show mailbox " + std::to_string(mailbox)); }
+  void ShowCounts() override {}
+  void ResortList() override {}
+  void ShowNewMailNotice(bool activate) override { calls_.push_back(activate ? "notice active" : "notice"); }
+  void HideNewMailNotice() override { calls_.push_back("notice hidden"); }
+  void EntryAdded(const platform::Text&) override {}
+  void EntryRemoved(int) override {}
+  void EntryRenamed(int i, const platform::Text& label) override {
+    calls_.push_back("entry " + std::to_string(i) + " " + label);
+  }
+  void EntrySelected(int) override {}
+
+ private:
+  Calls& calls_;
+};
+
+class FakeDialUp final : public DialUpGate {
+ public:
+  std::vector<int> requests;
+  int refused = -1;
+  bool Request(int mailbox, bool) override { return requests.push_back(mailbox), mailbox != refused; }
+  void HangUp() override {}
+  bool Dialing() const override { return false; }
+};
+
+Steps Login(const char* password = "+OK\r\n") {
+  return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send(password)};
+}
+const Steps kQuitting = {Expect("QUIT"), Send("+OK bye\r\n"), test::Close()};
+// A first check of a server that holds `count` messages.
+Steps Holding(int count) {
+  Steps steps = Login();
+  steps.insert(steps.end(), {Expect("STAT"), Send("+OK " + std::to_string(count) + " 100\r\n")});
+  for (int n = 1; n <= count; ++n) {
+    const std::string s = std::to_string(n);
+    steps.insert(steps.end(), {Expect("LIST " + s), Send("+OK " + s + " 50\r\n"), Expect("TOP " + s + " 100"),
+                               Send("+OK\r\nMessage-Id: <" + s + "@x>\r\n\r\nbody\r\n.\r\n")});
+  }
+  steps.insert(steps.end(), kQuitting.begin(), kQuitting.end());
+  return steps;
+}
+
+// Accounts "One", "Two" and "Three" (indexes 2 to 4, user "me", password "secret"); nothing
+// listens on their port, so an unwanted visit shows as an error. The Savebox is selected and the
+// window hidden.
+struct CommandsFixture {
+  test::TempDir home;
+  config::Settings settings;
+  store::MailBoxTable table;
+  platform::PollEventLoop loop;
+  test::FakePorts ports;
+  FakeWindow window{ports.calls};
+  FakeDialUp dialUp;
+  ConversationLog log{home.path(), false};
+  FixedClock clock;
+  mime::LocalZone zone;
+  std::vector<int> finished;
+  std::unique_ptr<NetworkCommands> commands;
+
+  CommandsFixture() {
+    settings.RasCheckEndDisCon = 0;
+    settings.NewMailSoundFile = "ding.wav";
+    settings.SendMessageId = 0;
+    store::Init(table);
+    store::NoSelector selector;
+    for (const char* name : {"One", "Two", "Three"}) {
+      store::MailBox& box = *table.boxes[static_cast<std::size_t>(store::AddMailBox(table, selector))];
+      box.Name = name;
+      box.Server = box.SmtpServer = "127.0.0.1";
+      box.Port = 1;
+      box.User = "me";
+      box.Pass = "secret";
+      box.MailAddress = "me@example.org";
+    }
+    table.selected = store::kSaveboxIndex;
+    commands = std::make_unique<NetworkCommands>(
+        CommandParts{loop, ports, ports, ports, ports, window, window, dialUp, log, clock, zone, home.path(), {}},
+        settings, table);
+    // Cycle ticks in every round of the loop, so one also comes between a conversation's close
+    // and its end processing.
+    commands->SetPeriodsForTesting(0ms, 60'000ms);
+    commands->accountFinished = [this](int mailbox) { finished.push_back(mailbox); };
+  }
+  store::MailBox& box(int index) { return *table.boxes[static_cast<std::size_t>(index)]; }
+  bool Working() const {
+    for (const int timer : {kPollTimer, kSendCycleTimer, kSingleSendTimer, kCheckAllTimer, kUpdateAllTimer}) {
+      if (loop.HasTimer(timer)) return true;
+    }
+    return commands->conversation().socket() != kNoSocket;
+  }
+  // False when the work had not ended after 10 s.
+  bool RunToIdle() {
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    loop.RunUntil([&] { return !Working() || std::chrono::steady_clock::now() > limit; });
+    return !Working();
+  }
+  Calls Seen(std::string_view prefix) const {
+    Calls found;
+    for (const std::string& call : ports.calls) {
+      if (call.starts_with(prefix)) found.push_back(call);
+    }
+    return found;
+  }
+  static void Served(std::initializer_list<ScriptedServer*> servers) {
+    for (ScriptedServer* server : servers) {
+      EXPECT_TRUE(server->WaitDone());
+      EXPECT_EQ(server->failures(), "");
+    }
+  }
+  store::ItemRef Add(int mailbox, int mark, const char* account = nullptr) {
+    auto item = std::make_shared<store::MailItem>();
+    item->Mark = mark;
+    item->No = 1;
+    item->Status = store::kStatusRead;
+    item->To = "a@x.test";
+    if (account) item->MailBoxName = account;
+    store::Append(box(mailbox), item);
+    return item;
+  }
+};
+
+const std::string kWarning = "Warning!  This will delete mail from the server";
+
+TEST(CheckAll, LeavesOutCyclicAccountsAndTellsOfTheNewMail) {
+  CommandsFixture f;
+  ScriptedServer one(Holding(2)), three(Holding(1));
+  f.box(2).Port = one.port();
+  f.box(3).CyclicFlag = 1;
+  f.box(4).Port = three.port();
+  ASSERT_TRUE(f.commands->CheckAll());
+  EXPECT_GT(f.commands->conversation().socket(), 0);  // the first account at once, not a tick later
+  EXPECT_FALSE(f.commands->CheckAll());                // the cycle holds the network
+  ASSERT_TRUE(f.RunToIdle());
+  CommandsFixture::Served({&one, &three});
+  EXPECT_EQ(f.Seen("message"), Calls{});
+  EXPECT_EQ(f.dialUp.requests, (std::vector<int>{2, 4}));
+  EXPECT_EQ(f.finished, (std::vector<int>{2, 4}));
+  EXPECT_FALSE(f.commands->flags().cycleBusy);
+  // The window is hidden: the tray tells, both accounts get their " *" and the title counts them.
+  EXPECT_EQ(f.Seen("tray new mail").size(), 1u);
+  EXPECT_EQ(f.Seen("entry"), (Calls{"entry 2 One *", "entry 4 Three *"}));
+  EXPECT_EQ(f.Seen("title"), Calls{"title Zelk - [Accounts with Unread mail: 2]"});
+  EXPECT_EQ(f.Seen("sound"), Calls{"sound ding.wav"});
+  EXPECT_EQ(f.Seen("notice"), Calls{"notice active"});
+
+  // While the notice is up a new command leaves the accounts' new-mail flags alone.
+  f.box(2).CyclicFlag = f.box(4).CyclicFlag = 1;
+  ASSERT_TRUE(f.commands->CheckAll());
+  ASSERT_TRUE(f.RunToIdle());
+  EXPECT_EQ(f.box(2).NewMail, 1);
+  // Yes shows the first account with new mail at its first new item.
+  f.ports.calls.clear();
+  f.box(2).Items[0]->New = 0;
+  f.commands->NoticeAnswered(true);
+  EXPECT_EQ(f.ports.calls, (Calls{"raise", "show mailbox 2", "select 1 focus", "scroll 1", "notice hidden"}));
+  EXPECT_FALSE(f.commands->NoticeShowing());
+}
+
+TEST(CheckAll, IgnoredErrorsLetTheCycleGoOnOthersStopIt) {
+  for (const int ignore : {1, 0}) {
+    CommandsFixture f;
+    f.settings.SocIgnoreError = ignore;
+    f.dialUp.refused = 4;  // Three's turn ends before any connection
+    ScriptedServer one(Holding(0)), two(Login("-ERR bad\r\n"));
+    f.box(2).Port = one.port();
+    f.box(3).Port = two.port();
+    ASSERT_TRUE(f.commands->CheckAll());
+    ASSERT_TRUE(f.RunToIdle());
+    CommandsFixture::Served({&one, &two});
+    EXPECT_EQ(f.finished, (std::vector<int>{2, 3}));
+    if (ignore) {
+      EXPECT_EQ(f.dialUp.requests, (std::vector<int>{2, 3, 4}));
+      EXPECT_EQ(f.Seen("message"), Calls{});
+      EXPECT_EQ(f.Seen("status 1 Username"), Calls{"status 1 Username or password error\n\n-ERR bad"});
+    } else {
+      EXPECT_EQ(f.dialUp.requests, (std::vector<int>{2, 3}));
+      EXPECT_EQ(f.Seen("message"), Calls{"message Error - Two: Username or password error\n\n-ERR bad"});
+      EXPECT_FALSE(f.commands->flags().cycleBusy || f.commands->flags().cycleRunning);
+    }
+  }
+}
+
+TEST(NewMailNotice, CountsDecideWhatTheUserIsTold) {
+  CommandsFixture f;
+  f.settings.ShowNoMailMessage = 1;
+  f.commands->NotifyNewMail(-1);
+  f.commands->NotifyNewMail(0);
+  f.commands->flags().autoCheck = true;
+  f.commands->NotifyNewMail(0);
+  EXPECT_EQ(f.ports.calls, Calls{"message Zelk: No new mail!"});
+
+  // New mail where the user is looking: no tray, no notice, no " *" for it; Three has no unread
+  // new item and its checks fetch text, so no " *" either.
+  f.ports.calls.clear();
+  f.commands->flags().autoCheck = false;
+  f.window.visible = f.window.inFront = true;
+  f.table.selected = 3;
+  f.box(3).NewMail = f.box(4).NewMail = 1;
+  f.Add(3, 0)->Status = store::kStatusUnread;
+  f.box(3).Items[0]->New = 1;
+  f.commands->NotifyNewMail(1);
+  EXPECT_EQ(f.ports.calls, (Calls{"title Zelk", "sound ding.wav"}));
+
+  // Checks that fetch no text make new mail unread mail; an automatic check shows the notice.
+  f.ports.calls.clear();
+  f.settings.ListGetLine = 0;
+  f.settings.NewMailSound = f.settings.ActiveNewMailMessage = 0;
+  f.commands->flags().autoCheck = true;
+  f.commands->NotifyNewMail(1);
+  f.commands->NoticeAnswered(false);
+  EXPECT_EQ(f.ports.calls,
+            (Calls{"entry 4 Three *", "title Zelk - [Accounts with Unread mail: 1]", "notice", "notice hidden"}));
+}
+
+TEST(UpdateCommands, NothingMarkedOrDeletionRefusedOpensNoConnection) {
+  CommandsFixture f;
+  for (const int selected : {2, store::kOutboxIndex}) {
+    f.table.selected = selected;
+    EXPECT_FALSE(f.commands->UpdateAccount());
+  }
+  f.Add(2, 0);
+  f.Add(2, store::kMarkDelete);
+  f.Add(3, store::kMarkDownload);
+  f.Add(4, store::kMarkDelete);
+  f.table.selected = 2;
+  EXPECT_FALSE(f.commands->UpdateAccount());  // No to the question
+  f.table.selected = store::kSaveboxIndex;
+  EXPECT_FALSE(f.commands->UpdateAll());  // asked once, for the first account; No shows what would go
+  EXPECT_EQ(f.ports.calls, (Calls{"message Update account: There is no marked mail",
+                                  "message Update account: There is no marked mail",
+                                  "message Update account: " + kWarning, "message One: " + kWarning,
+                                  "show mailbox 2", "select 1 focus", "scroll 1"}));
+  EXPECT_EQ(f.dialUp.requests, std::vector<int>{});
+
+  CommandsFixture g;  // marks only in an account left out
+  g.Add(3, store::kMarkDelete);
+  g.box(3).CyclicFlag = 1;
+  EXPECT_FALSE(g.commands->UpdateAll());
+  EXPECT_EQ(g.ports.calls, Calls{"message Update all accounts: There is no marked mail"});
+}
+
+// An SMTP session that takes the Outbox item and quits.
+Steps Sending(CommandsFixture& f, const store::ItemRef& item) {
+  store::MailItem copy = *item;
+  platform::Text error;
+  mime::OutgoingOptions options;
+  options.sendMessageId = 0;
+  const std::string text = mime::BuildMessageText(copy, f.box(2), options, f.clock, error).value_or("");
+  Steps steps = {Send("220 hi\r\n"), Expect("HELO example.org"), Send("250 hi\r\n"), Expect("RSET"), Send("250 ok\r\n"),
+                 Expect("MAIL FROM:<me@example.org>"), Send("250 ok\r\n"), Expect("RCPT TO:<a@x.test>"),
+                 Send("250 ok\r\n"), Expect("DATA"), Send("354 go\r\n")};
+  for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+    end = text.find("\r\n", at);
+    steps.push_back(Expect(text.substr(at, end - at)));
+  }
+  steps.insert(steps.end(), {Send("250 queued\r\n"), Expect("QUIT"), Send("221 bye\r\n"), test::Close()});
+  return steps;
+}
+
+TEST(SendNow, PopBeforeSmtpLogsInWaitsTheTicksThenSends) {
+  CommandsFixture f;
+  f.settings.ShowNoMailMessage = 1;
+  f.settings.PopBeforeSmtpWait = 399;  // three ticks
+  f.commands->SetPeriodsForTesting(40ms, 60'000ms);
+  f.box(2).PopBeforeSmtp = 1;
+  const store::ItemRef item = f.Add(store::kOutboxIndex, store::kMarkSend, "One");
+  Steps login = Login();
+  login.insert(login.end(), kQuitting.begin(), kQuitting.end());
+  ScriptedServer pop(login), smtp(Sending(f, item));
+  f.box(2).Port = pop.port();
+  f.box(2).SmtpPort = smtp.port();
+  ASSERT_TRUE(f.commands->SendNow(item));
+  f.loop.RunUntil([&] { return f.commands->conversation().socket() == kNoSocket && !f.loop.HasTimer(kPollTimer); });
+  CommandsFixture::Served({&pop});
+  const auto loggedIn = std::chrono::steady_clock::now();
+  f.loop.RunUntil([&] { return f.commands->conversation().socket() > 0 || !f.Working(); });
+  EXPECT_GE(std::chrono::steady_clock::now() - loggedIn, 3 * 40ms);
+  ASSERT_TRUE(f.RunToIdle());
+  CommandsFixture::Served({&smtp});
+  EXPECT_EQ(item->Status, store::kStatusSent);
+  EXPECT_EQ(f.Seen("message").size() + f.Seen("notice").size(), 0u);  // a login counts no mail
+  EXPECT_EQ(f.dialUp.requests, (std::vector<int>{2, 2}));
+}
+
+TEST(SendCycle, AStartThatKeepsTheMarkMovesTheCycleOn) {
+  // Each cancelled prompt, with SendIgnoreError 1, is asked once, not on every tick for ever.
+  CommandsFixture f;
+  f.settings.SendIgnoreError = 1;
+  const store::ItemRef first = f.Add(store::kOutboxIndex, store::kMarkSend, "One");
+  const store::ItemRef second = f.Add(store::kOutboxIndex, store::kMarkSend, "Two");
+  for (const int index : {2, 3}) {
+    f.box(index).SmtpAuth = 1;
+    f.box(index).Pass.reset();
+  }
+  f.table.selected = store::kOutboxIndex;
+  ASSERT_TRUE(f.commands->UpdateAccount());
+  ASSERT_TRUE(f.RunToIdle());
+  EXPECT_EQ(f.Seen("password"), (Calls{"password Zelk - [One]", "password Zelk - [Two]"}));
+  EXPECT_EQ(std::make_tuple(first->Mark, second->Mark), std::make_tuple(store::kMarkSend, store::kMarkSend));
+}
+
+TEST(AutoCheck, StartsOnTheCountedMinuteUnlessTheNetworkIsBusy) {
+  CommandsFixture f;
+  f.settings.AutoCheck = 1;
+  f.settings.AutoCheckTime = 3;
+  f.settings.ShowNoMailMessage = 1;
+  for (const int index : {2, 3, 4}) f.box(index).CyclicFlag = 1;
+  f.commands->SetPeriodsForTesting(5ms, 30ms);
+  f.commands->ArmAutoCheck();
+  const auto armed = std::chrono::steady_clock::now();
+  f.loop.RunUntil([&] { return f.loop.HasTimer(kCheckAllTimer); });
+  EXPECT_GE(std::chrono::steady_clock::now() - armed, 3 * 30ms);
+  EXPECT_TRUE(f.commands->flags().autoCheck);
+  ASSERT_TRUE(f.RunToIdle());
+  EXPECT_EQ(f.Seen("message"), Calls{});  // no "No new mail!" for an automatic check
+  EXPECT_FALSE(f.commands->flags().autoCheck);
+
+  // Not while a conversation runs, nor between the conversations of another cycle.
+  const auto Wait = [&f] {
+    const auto until = std::chrono::steady_clock::now() + 4 * 30ms;
+    f.loop.RunUntil([&] { return std::chrono::steady_clock::now() > until; });
+    return f.loop.HasTimer(kCheckAllTimer);
+  };
+  ScriptedServer silent({Send("+OK ready\r\n"), Expect("USER me"), Expect("RSET"), Expect("QUIT"), test::Close()});
+  f.box(2).Port = silent.port();
+  f.table.selected = 2;
+  ASSERT_TRUE(f.commands->CheckAccount());
+  EXPECT_FALSE(Wait());
+  f.commands->Stop();
+  ASSERT_TRUE(f.RunToIdle());
+  f.commands->flags().cycleBusy = true;
+  EXPECT_FALSE(Wait());
+  f.settings.AutoCheck = 0;
+  Wait();
+  EXPECT_FALSE(f.loop.HasTimer(kAutoCheckTimer));
+}
+
+TEST(CheckAgain, AFollowUpCheckThatCannotStartStillEndsTheWork) {
+  CommandsFixture f;
+  f.settings.ExecEndSound = 1;
+  f.settings.ExecEndSoundFile = "done.wav";
+  f.box(2).Pass.reset();  // the prompt is cancelled
+  f.commands->flags().updateOrSend = true;
+  f.commands->CheckAgain(2);
+  EXPECT_EQ(f.ports.calls, (Calls{"password Zelk - [One]", "commands", "tray normal", "sound done.wav", "commands"}));
+}
+
+class CommandsDovecot : public test::DovecotTest {};
+
+// Update all with Yes to the question, each account checked again after its update.
+TEST_F(CommandsDovecot, UpdateAllChecksEachAccountAgainAfterItsUpdate) {
+  test::DovecotServer server({.users = {{"one", "secret"}, {"three", "secret"}}});
+  const auto message = [](int n) { return "Message-Id: <" + std::to_string(n) + "@x>\r\n\r\nline\r\n"; };
+  for (const int n : {1, 2}) {
+    server.DeliverMessage("one", message(n));
+    server.DeliverMessage("three", message(n));
+  }
+  CommandsFixture f;
+  f.settings.CheckEndExec = f.settings.CheckAfterUpdate = 1;
+  for (const int index : {2, 3, 4}) f.box(index).Port = server.port();
+  f.box(2).User = "one";
+  f.box(3).CyclicFlag = 1;
+  f.box(4).User = "three";
+  ASSERT_TRUE(f.commands->CheckAll());  // nothing marked: no update follows
+  ASSERT_TRUE(f.RunToIdle());
+  ASSERT_EQ(std::make_tuple(f.box(2).Items.size(), f.box(4).Items.size()), std::make_tuple(2u, 2u)) << server.LogTail();
+  f.commands->NoticeAnswered(false);
+
+  store::MarkForDelete(*f.box(2).Items[0]);
+  store::MarkForDownload(*f.box(4).Items[1], false, false);
+  server.DeliverMessage("three", message(3));
+  f.finished.clear();
+  f.ports.calls.clear();
+  f.ports.answers.push_back(ui::Answer::kYes);
+  ASSERT_TRUE(f.commands->UpdateAll());
+  ASSERT_TRUE(f.RunToIdle());
+  EXPECT_EQ(f.Seen("message"), Calls{"message One: " + kWarning}) << server.LogTail();
+  EXPECT_EQ(std::make_tuple(server.MessageCount("one"), f.box(2).Items.size()), std::make_tuple(1u, 1u));
+  ASSERT_EQ(f.box(4).Items.size(), 3u);  // the check after the update found the new one
+  EXPECT_EQ(f.box(4).Items[1]->Body, "line\r\n");
+  EXPECT_EQ(f.finished, (std::vector<int>{2, 2, 4, 4}));
+  EXPECT_EQ(f.Seen("notice"), Calls{"notice active"});
+}
+
+}  // namespace
+}  // namespace zelk::net
