@@ -97,6 +97,12 @@ int Main(int argc, char** argv) {
     status = UpdateCommand(options, args);
   } else if (command == "compose") {
     status = ComposeCommand(options, args);
+  } else if (command == "account") {
+    status = AccountCommand(options, args);
+  } else if (command == "copy") {
+    status = CopyCommand(options, args);
+  } else if (command == "delete") {
+    status = DeleteCommand(options, args);
   } else if (command == "send") {
     status = SendCommand(options, args);
   } else if (command == "mark") {
