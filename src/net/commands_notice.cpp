@@ -53,7 +53,7 @@ void NetworkCommands::MarkUnreadAccounts() {
     store::MailBox& box = Box(i);
     if (i == table_.selected || box.NewMail != 1 || !(noText || store::HasUnread(box, false))) continue;
     box.UnreadMark = 1;
-    const platform::Text name = box.Name && !box.Name->empty() ? *box.Name : platform::Text(store::kUntitledName);
+    const platform::Text name = store::NameOrUntitled(box);
     parts_.selector.EntryRenamed(i, name + " *");
   }
 }

@@ -15,9 +15,6 @@ const char* KindName(ConversationKind kind) {
   return "recv";
 }
 
-platform::Text NameOrUntitled(const store::MailBox& box) {
-  return box.Name && !box.Name->empty() ? *box.Name : platform::Text(store::kUntitledName);
-}
 
 }  // namespace
 
@@ -47,7 +44,7 @@ bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::u
   oneTimePassword_.clear();
   if (endpoint.needsPassword && endpoint.savedPassword.value_or("").empty() &&
       endpoint.typedPassword.value_or("").empty()) {
-    const auto typed = parts_.dialogs.AskPassword("Zelk - [" + NameOrUntitled(endpoint.account) + "]");
+    const auto typed = parts_.dialogs.AskPassword("Zelk - [" + store::NameOrUntitled(endpoint.account) + "]");
     if (!typed) {
       socket_ = kNoSocket;
       // A send ends as after any failed start, so that a send cycle stops unless it ignores errors.

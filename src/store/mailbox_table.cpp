@@ -8,17 +8,13 @@ namespace zelk::store {
 
 namespace {
 
-Text SelectorLabel(const MailBox& box) {
-  return box.Name && !box.Name->empty() ? *box.Name : Text(kUntitledName);
-}
-
 int AccountOf(const MailBoxTable& table, const ItemRef& item) { return FindMailBox(table, item->MailBoxName); }
 
 void SwapSelectedWith(MailBoxTable& table, int other, SelectorPort& selector) {
   const int selected = table.selected;
   std::swap(table.boxes[static_cast<std::size_t>(selected)], table.boxes[static_cast<std::size_t>(other)]);
-  selector.EntryRenamed(selected, SelectorLabel(*table.boxes[static_cast<std::size_t>(selected)]));
-  selector.EntryRenamed(other, SelectorLabel(*table.boxes[static_cast<std::size_t>(other)]));
+  selector.EntryRenamed(selected, NameOrUntitled(*table.boxes[static_cast<std::size_t>(selected)]));
+  selector.EntryRenamed(other, NameOrUntitled(*table.boxes[static_cast<std::size_t>(other)]));
   table.selected = other;
   selector.EntrySelected(other);
 }
@@ -118,5 +114,7 @@ MailBox& Savebox(MailBoxTable& table) { return *table.boxes[kSaveboxIndex]; }
 MailBox& Outbox(MailBoxTable& table) { return *table.boxes[kOutboxIndex]; }
 const MailBox& Outbox(const MailBoxTable& table) { return *table.boxes[kOutboxIndex]; }
 int AccountCount(const MailBoxTable& table) { return static_cast<int>(table.boxes.size()) - kFirstAccountIndex; }
+
+Text NameOrUntitled(const MailBox& box) { return box.Name && !box.Name->empty() ? *box.Name : Text(kUntitledName); }
 
 }  // namespace zelk::store

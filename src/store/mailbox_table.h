@@ -53,6 +53,8 @@ void MoveDown(MailBoxTable& table, SelectorPort& selector);
 void FreeMailBox(MailBox& box);
 // First index whose name equals `name` ignoring case; -1 for none or an absent name.
 int FindMailBox(const MailBoxTable& table, const OptionalText& name);
+// How a mailbox is named on screen (selector, titles): its name, or "Untitled" without one.
+Text NameOrUntitled(const MailBox& box);
 
 // Outbox searches: the next item after `after` marked for sending. With `account` (-1 = any)
 // the item must belong to that account, else the first marked item of any account is taken;

@@ -2,10 +2,6 @@
 
 namespace zelk::ui {
 
-Text SelectorLabel(const store::MailBox& box) {
-  return box.Name && !box.Name->empty() ? *box.Name : Text(store::kUntitledName);
-}
-
 store::ListSettings ListSettingsFor(const config::Settings& settings, std::int32_t localOffset) {
   store::ListSettings list;
   list.LvAutoSort = settings.LvAutoSort;
@@ -23,7 +19,7 @@ bool SelectMailbox(ProgramState& state, int index, WindowPorts& ports) {
   store::MailBox& box = *table.boxes[static_cast<std::size_t>(index)];
   table.selected = index;
   box.UnreadMark = 0;
-  ports.selector.EntryRenamed(index, SelectorLabel(box));
+  ports.selector.EntryRenamed(index, store::NameOrUntitled(box));
   ports.selector.EntrySelected(index);
   const store::ListFocus focus = store::SelectMailBox(state.list, box, store::KindOfMailBox(index));
   ports.window.MailboxShown(index, focus);

@@ -5,9 +5,6 @@
 
 namespace zelk::ui {
 
-// A mailbox's entry in the selector without its unread marker: its name, or "Untitled".
-Text SelectorLabel(const store::MailBox& box);
-
 // How the list reads the settings; `localOffset` is the local zone (mime::LocalZone).
 store::ListSettings ListSettingsFor(const config::Settings& settings, std::int32_t localOffset);
 

@@ -26,7 +26,7 @@ StartupPlan StartUp(ProgramState& state, bool haveCommandLine, mime::LocalZone& 
     return {};
   }
   const config::Settings& settings = state.settings;
-  for (const auto& box : state.table.boxes) ports.selector.EntryAdded(SelectorLabel(*box));
+  for (const auto& box : state.table.boxes) ports.selector.EntryAdded(store::NameOrUntitled(*box));
   state.list.settings = ListSettingsFor(settings, zone.Offset(settings.TimeZone, clock));
   SelectMailbox(state, store::kFirstAccountIndex, ports);
   if (settings.SocLog == 1) net::ConversationLog(state.home, true).DeleteOldLog();
