@@ -4,6 +4,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace zelk::cli {
 
 namespace {
@@ -18,8 +20,8 @@ sigset_t StopSignals() {
 
 }  // namespace
 
-Interruption::Interruption(platform::EventLoop& loop, net::Conversation& conversation)
-    : loop_(loop), conversation_(conversation) {
+Interruption::Interruption(platform::EventLoop& loop, std::function<void()> stop)
+    : loop_(loop), stop_(std::move(stop)) {
   const sigset_t set = StopSignals();
   // Blocked signals wait in the signalfd; without one they keep their usual effect.
   fd_ = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
@@ -36,16 +38,14 @@ Interruption::~Interruption() {
   ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
 }
 
-void Interruption::RunConversation() {
-  loop_.RunUntil([this] {
-    return signals_ > 1 || (conversation_.socket() == net::kNoSocket && !loop_.HasTimer(net::kPollTimer));
-  });
+void Interruption::Run(const std::function<bool()>& over) {
+  loop_.RunUntil([&] { return signals_ > 1 || over(); });
 }
 
 void Interruption::OnSignal() {
   signalfd_siginfo info;
   while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-    if (++signals_ == 1) conversation_.Stop();
+    if (++signals_ == 1) stop_();
   }
 }
 

@@ -1,31 +1,29 @@
 #pragma once
 #include <functional>
 
-#include "net/conversation.h"
 #include "platform/event_loop.h"
 
 namespace zelk::cli {
 
 // While it lives, SIGINT and SIGTERM reach the event loop instead of ending the process: the
-// first stops the conversation as the Stop command does (RSET and QUIT, so nothing marked is
-// half carried out), a second gives up waiting for the server. Either way the command goes on to
-// write its files.
+// first calls `stop` (the Stop command: RSET and QUIT, so nothing marked is half carried out), a
+// second gives up waiting for the server. Either way the command goes on to write its files.
 class Interruption {
  public:
-  Interruption(platform::EventLoop& loop, net::Conversation& conversation);
+  Interruption(platform::EventLoop& loop, std::function<void()> stop);
   ~Interruption();
   Interruption(const Interruption&) = delete;
   Interruption& operator=(const Interruption&) = delete;
 
-  // Runs the loop until the conversation is over or a second signal came.
-  void RunConversation();
+  // Runs the loop until `over` or a second signal came.
+  void Run(const std::function<bool()>& over);
   bool interrupted() const { return signals_ > 0; }
 
  private:
   void OnSignal();
 
   platform::EventLoop& loop_;
-  net::Conversation& conversation_;
+  std::function<void()> stop_;
   int fd_ = -1;
   int signals_ = 0;
 };

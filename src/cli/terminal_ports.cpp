@@ -11,7 +11,10 @@ namespace zelk::cli {
 
 ui::Answer TerminalPorts::ShowMessage(const ui::Text& title, const ui::Text& text, ui::MessageIcon icon,
                                       ui::MessageButtons buttons, bool) {
-  if (icon == ui::MessageIcon::kError && !error) error = text;
+  if (icon == ui::MessageIcon::kError) {
+    ++errorsShown;
+    if (!error) error = text;
+  }
   std::fprintf(stderr, "zelk-cli: %s: %s\n", title.c_str(), text.c_str());
   if (buttons == ui::MessageButtons::kOk) return ui::Answer::kOk;
   std::fprintf(stderr, "zelk-cli: answered %s\n", answerYes ? "Yes" : "No");
@@ -19,7 +22,11 @@ ui::Answer TerminalPorts::ShowMessage(const ui::Text& title, const ui::Text& tex
 }
 
 std::optional<ui::DialogPort::Password> TerminalPorts::AskPassword(const ui::Text& title) {
-  if (!::isatty(STDIN_FILENO)) return std::nullopt;  // nobody to ask: the prompt counts as cancelled
+  // Nobody to ask: the prompt counts as cancelled.
+  if (!::isatty(STDIN_FILENO)) {
+    passwordsRefused.push_back(title);
+    return std::nullopt;
+  }
   std::fprintf(stderr, "%s password: ", title.c_str());
   std::fflush(stderr);
   termios saved{};
@@ -41,7 +48,10 @@ std::optional<ui::DialogPort::Password> TerminalPorts::AskPassword(const ui::Tex
   ::sigprocmask(SIG_SETMASK, &before, nullptr);
   if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
   std::fputc('\n', stderr);
-  if (!read) return std::nullopt;
+  if (!read) {
+    passwordsRefused.push_back(title);
+    return std::nullopt;
+  }
   return Password{line, true};  // kept for this run only, never written to the profile
 }
 

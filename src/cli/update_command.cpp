@@ -1,64 +1,77 @@
-// zelk-cli update ACCOUNT [--yes]: carries out the account's download and deletion marks on the
-// server, then saves everything as when the program ends.
+// zelk-cli update ACCOUNT [--yes] | update --all [--yes]: carries out the download and deletion
+// marks on the server (with --all also the Outbox's sending marks), then saves everything as when
+// the program ends.
+#include <algorithm>
 #include <string_view>
 
 #include "cli/commands.h"
-#include "cli/interruption.h"
+#include "cli/network_run.h"
 #include "cli/session.h"
-#include "cli/terminal_ports.h"
-#include "net/conversation.h"
 #include "net/pop3_update.h"
 #include "ui/save_all.h"
 
 namespace zelk::cli {
 
+namespace {
+
+constexpr char kNeedsYes[] = "Nothing was updated: deleting mail from the server needs --yes";
+
+}  // namespace
+
 int UpdateCommand(const GlobalOptions& options, const std::vector<std::string>& args) {
   std::optional<std::string> account;
   bool yes = false;
+  bool all = false;
   for (const std::string& arg : args) {
     if (arg == "--yes") {
       yes = true;
-    } else if (arg.starts_with("--") || account) {
+    } else if (arg == "--all" && !all && !account) {
+      all = true;
+    } else if (arg.starts_with("--") || account || all) {
       return 2;
     } else {
       account = arg;
     }
   }
-  if (!account) return 2;
+  if (!account && !all) return 2;
   std::string error;
   std::optional<Session> session = OpenSession(options.home, error);
   if (!session) return Fail(error);
-  const int index = store::FindMailBox(session->table, *account);
-  if (index < store::kFirstAccountIndex) return Fail("No such account: " + *account);
-  const store::MailBox& box = *session->table.boxes[static_cast<std::size_t>(index)];
-  if (!net::HasUpdateWork(box)) return Fail(std::string(net::kNoMarkedMail));
-
-  TerminalPorts ports;
-  ports.answerYes = yes;
-  // Nobody at a terminal can be asked: deleting from the server takes --yes.
-  if (net::UpdateNeedsDeletionWarning(box) &&
-      ports.ShowMessage("Update account", std::string(net::kDeletionWarning), ui::MessageIcon::kQuestion,
-                        ui::MessageButtons::kYesNo, true) != ui::Answer::kYes) {
-    return Fail("Nothing was updated: deleting mail from the server needs --yes");
+  store::MailBoxTable& table = session->table;
+  if (account) {
+    const int index = store::FindMailBox(table, *account);
+    if (index < store::kFirstAccountIndex) return Fail("No such account: " + *account);
+    const store::MailBox& box = *table.boxes[static_cast<std::size_t>(index)];
+    if (!net::HasUpdateWork(box)) return Fail(std::string(net::kNoMarkedMail));
+    // Nobody at a terminal can be asked: deleting from the server takes --yes.
+    if (!yes && net::UpdateNeedsDeletionWarning(box)) {
+      TerminalPorts ports;
+      (void)ports.ShowMessage("Update account", std::string(net::kDeletionWarning), ui::MessageIcon::kQuestion,
+                              ui::MessageButtons::kYesNo, true);
+      return Fail(kNeedsYes);
+    }
+    table.selected = index;
   }
 
-  platform::PollEventLoop loop;
-  net::WorkHooks hooks;
-  const net::ConversationLog log(session->home, session->settings.SocLog == 1);
-  net::Conversation conversation({loop, ports, ports, ports, hooks, log, session->clock}, session->settings,
-                                 session->table);
-  Interruption interruption(loop, conversation);
-  const net::UpdateParts parts{session->settings, session->table, ports, hooks, session->zone, session->clock, {}};
-  if (!net::StartUpdate(conversation, index, parts)) {
-    return ports.error ? kFailedAndShown : Fail("No password: the update was not started");
+  NetworkRun run(*session);
+  run.ports().answerYes = yes;
+  const bool started = all ? run.commands().UpdateAll() : run.commands().UpdateAccount();
+  if (!started && !run.ports().error) {
+    if (!all) return Fail("No password: the update was not started");
+    // The survey printed that nothing is marked, or its deletion question, answered No.
+    const bool asked = std::any_of(table.boxes.begin() + store::kFirstAccountIndex, table.boxes.end(),
+                                   [](const auto& box) { return box->CyclicFlag != 1 && net::UpdateNeedsDeletionWarning(*box); });
+    return asked && !yes ? Fail(kNeedsYes) : kFailedAndShown;
   }
-  interruption.RunConversation();
+  run.Run();
 
   // Downloads finished before an error are saved too.
-  const bool saved = ui::SaveAllFiles(session->home, session->settings, session->table);
-  if (ports.error) return kFailedAndShown;
-  if (interruption.interrupted()) return Fail("Stopped");
-  return saved ? 0 : Fail("Save File error");
+  const bool saved = ui::SaveAllFiles(session->home, session->settings, table) && run.saved();
+  const bool failed = run.ReportFailures();
+  if (run.ports().error) return kFailedAndShown;
+  if (run.interrupted()) return Fail("Stopped");
+  if (!saved) return Fail("Save File error");
+  return failed ? 1 : 0;
 }
 
 }  // namespace zelk::cli

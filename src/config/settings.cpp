@@ -6,6 +6,7 @@
 
 #include "config/password.h"
 #include "config/profile_file.h"
+#include "platform/files.h"
 #include "store/mailbox_file.h"
 
 namespace zelk::config {
@@ -271,7 +272,9 @@ void LastSeen(MailBox& box, Reader& v, const AccountReading& how) {
 
 void LastSeen(const MailBox& box, Writer& v, const AccountWriting& how) {
   if (!how.full) return;
-  if (box.LastMessageId) v.String("LastMessageId", platform::LocalToText(*box.LastMessageId));
+  // Written even when empty: the profile keeps keys it is not given, so a forgotten identifier
+  // (initialised, or another account's after a delete or a move) would otherwise come back.
+  v.String("LastMessageId", platform::LocalToText(box.LastMessageId.value_or("")));
   v.Int("LastNo", box.LastNo);
 }
 
@@ -374,8 +377,12 @@ LoadResult LoadSettings(const std::string& homeDirectory, Settings& settings, st
   return result;
 }
 
-bool SaveSettings(const std::string& homeDirectory, const Settings& settings, const store::MailBoxTable& table,
-                  bool full) {
+namespace {
+
+// The profile; with full also the counters and the mailbox files: every account's (`only` -1) or
+// the one at table index `only`.
+bool SaveProfile(const std::string& homeDirectory, const Settings& settings, const store::MailBoxTable& table,
+                 bool full, int only) {
   profile::ProfileFile file;
   // Loading first keeps comments and keys this program does not know.
   (void)profile::Load(file, ProfilePath(homeDirectory));
@@ -399,11 +406,29 @@ bool SaveSettings(const std::string& homeDirectory, const Settings& settings, co
   if (full) {
     const std::string dataDirectory = DataDirectoryPath(settings, homeDirectory);
     for (int i = 0; i < counts.mailBoxes; ++i) {
+      if (only >= 0 && i + store::kFirstAccountIndex != only) continue;
       const MailBox& box = *table.boxes[static_cast<std::size_t>(i + store::kFirstAccountIndex)];
       ok = store::SaveMailBox(MailBoxFile(dataDirectory, i), box, settings.ListSaveMode) && ok;
     }
+    // Files of positions no account holds any more (after a delete) would become the mail of the
+    // next account added there.
+    for (int i = counts.mailBoxes; only < 0 && platform::FileSize(MailBoxFile(dataDirectory, i)); ++i) {
+      ok = platform::DeleteFile(MailBoxFile(dataDirectory, i)) && ok;
+    }
   }
   return ok;
+}
+
+}  // namespace
+
+bool SaveSettings(const std::string& homeDirectory, const Settings& settings, const store::MailBoxTable& table,
+                  bool full) {
+  return SaveProfile(homeDirectory, settings, table, full, -1);
+}
+
+bool SaveAccountProgress(const std::string& homeDirectory, const Settings& settings, const store::MailBoxTable& table,
+                         int account) {
+  return SaveProfile(homeDirectory, settings, table, true, account);
 }
 
 std::string DataDirectoryPath(const Settings& settings, const std::string& homeDirectory) {

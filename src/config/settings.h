@@ -138,6 +138,10 @@ LoadResult LoadSettings(const std::string& homeDirectory, Settings& settings, st
 // full (at exit) also each account's LastMessageId and LastNo, and its mailbox file.
 [[nodiscard]] bool SaveSettings(const std::string& homeDirectory, const Settings& settings,
                                 const store::MailBoxTable& table, bool full);
+// After one account's conversation: the profile with every account's counters, and the mailbox
+// file of the account at table index `account` only, so the counters and that file agree.
+[[nodiscard]] bool SaveAccountProgress(const std::string& homeDirectory, const Settings& settings,
+                                       const store::MailBoxTable& table, int account);
 
 // The dial-up entry of that connection name (exact match); -1 for an empty name or none.
 int FindRasInfo(const Settings& settings, const Text& name);
