@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "mime/fixed_clock.h"
+#include "support/fixed_clock.h"
 #include "support/code_page_scope.h"
 
 namespace zelk::mime {

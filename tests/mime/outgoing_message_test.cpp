@@ -9,7 +9,7 @@
 #include "codec/quoted_printable.h"
 #include "mime/content_types.h"
 #include "mime/display_text.h"
-#include "mime/fixed_clock.h"
+#include "support/fixed_clock.h"
 #include "mime/multipart.h"
 #include "platform/files.h"
 #include "support/code_page_scope.h"

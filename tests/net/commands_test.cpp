@@ -6,6 +6,7 @@
 #include "store/marks.h"
 #include "support/dovecot_server.h"
 #include "support/fake_ports.h"
+#include "support/fixed_clock.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
@@ -18,12 +19,6 @@ using test::ScriptedServer;
 using test::Send;
 using Steps = std::vector<test::ScriptStep>;
 using Calls = std::vector<std::string>;
-
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return 0; }
-};
 
 // The main window and the selector, recorded among the other ports' calls.
 class FakeWindow final : public WindowPort, public store::SelectorPort {
@@ -88,7 +83,7 @@ struct CommandsFixture {
   FakeWindow window{ports.calls};
   FakeDialUp dialUp;
   ConversationLog log{home.path(), false};
-  FixedClock clock;
+  test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
   mime::LocalZone zone;
   std::vector<int> finished;
   std::unique_ptr<NetworkCommands> commands;

@@ -4,16 +4,11 @@
 #include <sys/stat.h>
 
 #include "platform/files.h"
+#include "support/fixed_clock.h"
 #include "support/temp_dir.h"
 
 namespace zelk::net {
 namespace {
-
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return -540; }
-};
 
 TEST(ConversationLog, WritesHeadersLinesAndMaskedPasswordsOnlyWhenEnabled) {
   test::TempDir home;
@@ -25,7 +20,7 @@ TEST(ConversationLog, WritesHeadersLinesAndMaskedPasswordsOnlyWhenEnabled) {
 
   ConversationLog log(home.path(), true);
   log.DeleteOldLog();
-  log.StartConversation("recv", FixedClock());
+  log.StartConversation("recv", test::FixedClock({2006, 1, 2, 3, 10, 5, 9, 0}, -540));
   log.Append("[Work] Connecting...");
   log.Append("USER me\r\n");
   log.Append("PASS secret\r\n");

@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "support/fake_ports.h"
+#include "support/fixed_clock.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
@@ -49,12 +50,6 @@ struct RecordingHooks final : WorkHooks {
   void NotifyNewMail(int count) override { notified.push_back(count); }
 };
 
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return 0; }
-};
-
 // A conversation over a scripted server, with every port recorded.
 struct Fixture {
   test::TempDir home;
@@ -64,7 +59,7 @@ struct Fixture {
   test::FakePorts ports;
   RecordingHooks hooks;
   ConversationLog log{home.path(), true};
-  FixedClock clock;
+  test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
   std::unique_ptr<Conversation> conversation;
 
   Fixture() {

@@ -6,6 +6,7 @@
 
 #include "support/dovecot_server.h"
 #include "support/fake_ports.h"
+#include "support/fixed_clock.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
@@ -20,12 +21,6 @@ using test::Send;
 using Steps = std::vector<ScriptStep>;
 
 constexpr const char* kNotSynchronised = "Mail numbers not synchronised\n\nNew and existing numbers must agree";
-
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return 0; }
-};
 
 std::string Header(int n) {
   const std::string s = std::to_string(n);
@@ -59,7 +54,7 @@ struct UpdateFixture {
   test::FakePorts ports;
   WorkHooks hooks;
   ConversationLog log{home.path(), true};
-  FixedClock clock;
+  test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
   mime::LocalZone zone;
   std::unique_ptr<Conversation> conversation;
 

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "smtp/smtp_send.h"
 #include "support/fake_ports.h"
+#include "support/fixed_clock.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
@@ -19,12 +20,6 @@ namespace zelk::smtp::test_support {
 
 using namespace std::chrono_literals;
 using Steps = std::vector<test::ScriptStep>;
-
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return 0; }
-};
 
 // Accounts "Work" (index 2: me@example.org, user "me", password "secret", no authentication) and
 // "Home"; the Outbox is shown. Message-Ids are off, so a message's text is the same each time.
@@ -36,7 +31,7 @@ struct SendFixture {
   test::FakePorts ports;
   net::WorkHooks hooks;
   net::ConversationLog log{home.path(), true};
-  FixedClock clock;
+  test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
   std::unique_ptr<net::Conversation> conversation;
 
   SendFixture() {
