@@ -1,6 +1,7 @@
 // Sending a message with a 5 MB attachment: the whole DATA text (header, text part, the file read
 // from disk and base64-encoded in 76-character lines) against the plain base64 encoding of the
-// same 5 MB held in memory, the work no sender can avoid. Both count bytes of output.
+// same 5 MB held in memory, the work no sender can avoid. All figures count the attachment's bytes,
+// as the codec's own benchmark counts its input.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -53,32 +54,28 @@ void BM_OutgoingMessageWithAttachment(benchmark::State& state) {
   item.Attach = attachment.path;
   const mime::OutgoingOptions options;
   const SystemTime clock;
-  std::size_t bytes = 0;
   for (auto _ : state) {
     store::MailItem sent = item;
     platform::Text error;
     const std::optional<std::string> text = mime::BuildMessageText(sent, account, options, clock, error);
     if (!text) state.SkipWithError(error.c_str());
-    bytes = text ? text->size() : 0;
     benchmark::DoNotOptimize(text);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * attachment.raw.size()));
 }
 BENCHMARK(BM_OutgoingMessageWithAttachment)->Unit(benchmark::kMillisecond);
 
 void BM_Base64EncodeFiveMegabytes(benchmark::State& state) {
   const Attachment& attachment = FiveMegabytes();
-  std::size_t bytes = 0;
-  for (auto _ : state) {
-    const std::string text = codec::Base64Encode(attachment.raw);
-    bytes = text.size();
-    benchmark::DoNotOptimize(text);
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+  for (auto _ : state) benchmark::DoNotOptimize(codec::Base64Encode(attachment.raw));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * attachment.raw.size()));
 }
 BENCHMARK(BM_Base64EncodeFiveMegabytes)->Unit(benchmark::kMillisecond);
 
 ZELK_RATIO("Outgoing message with a 5 MB attachment vs base64 of it in memory", "BM_OutgoingMessageWithAttachment",
            "BM_Base64EncodeFiveMegabytes", 0.5);
+// The same against the base64 codec's own figure on 48 MiB.
+ZELK_RATIO("Outgoing message with a 5 MB attachment vs the codec's base64 encode", "BM_OutgoingMessageWithAttachment",
+           "BM_Base64EncodeZelk", 0.5);
 
 }  // namespace

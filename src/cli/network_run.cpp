@@ -29,7 +29,7 @@ NetworkRun::NetworkRun(Session& session)
       log_(session.home, session.settings.SocLog == 1),
       link_(WantsDialUp(session) ? std::make_unique<net::NmcliLink>(loop_) : nullptr),
       dialUp_(link_ ? std::unique_ptr<net::DialUpGate>(std::make_unique<net::DialUp>(
-                          net::DialUpParts{loop_, ports_, ports_, *link_, {}}, session.settings, session.table))
+                          net::DialUpParts{loop_, ports_, ports_, *link_}, session.settings, session.table))
                     : std::make_unique<net::NoDialUp>()),
       commands_(net::CommandParts{loop_, ports_, ports_, ports_, ports_, selector_, window_, *dialUp_, log_,
                                   session.clock, session.zone,

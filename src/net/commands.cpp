@@ -40,13 +40,25 @@ smtp::SendParts NetworkCommands::ForSend() {
   return {settings_, table_, parts_.list, parts_.shell, parts_.clock, parts_.dataDirectory, parts_.rowOf};
 }
 
-bool NetworkCommands::Dial(int mailbox) {
-  return settings_.RasCon != 1 || parts_.dialUp.Request(mailbox, conversation_.flags.autoCheck);
+bool NetworkCommands::RequestDialUp(int mailbox, bool automaticCheck) {
+  // Timers, Stop and the dial reports run while the request waits; cycle ticks and commands see
+  // the network busy and leave it alone.
+  conversation_.MarkDialing(true);
+  parts_.shell.RefreshCommandStates();
+  const bool yes = parts_.dialUp.Request(mailbox, automaticCheck);
+  conversation_.MarkDialing(false);
+  parts_.shell.RefreshCommandStates();
+  return yes;
 }
+
+bool NetworkCommands::Dial(int mailbox) { return settings_.RasCon != 1 || RequestDialUp(mailbox, conversation_.flags.autoCheck); }
+
+bool NetworkCommands::DialUpConnect() { return Idle() && RequestDialUp(table_.selected, false); }
 
 bool NetworkCommands::DialOrEnd(int mailbox) {
   if (Dial(mailbox)) return true;
-  conversation_.Refuse(mailbox, "");
+  // An automatic check passes over the accounts it may not dial for and goes on with the rest.
+  if (!parts_.dialUp.LastRequestSkipped()) conversation_.Refuse(mailbox, "");
   return false;
 }
 
@@ -187,6 +199,21 @@ void NetworkCommands::Stop() {
   pending_.reset();
   waitTicks_ = 0;
   followUpMade_ = accountGaveUp_ = false;
+}
+
+bool NetworkCommands::CutShortForExit() {
+  pending_.reset();
+  waitTicks_ = 0;
+  return conversation_.CutShort();
+}
+
+void NetworkCommands::MailboxDeleted(int index) {
+  conversation_.MailboxDeleted(index);
+  if (noticeAccount_ == index) noticeAccount_ = -1;
+  if (noticeAccount_ > index) --noticeAccount_;
+  // A cycle that was at the deleted mailbox goes on with the one that took its place.
+  if (position_ == index) followUpMade_ = true;
+  if (position_ >= index) --position_;
 }
 
 bool NetworkCommands::UpdateAfterCheck(int mailbox) {

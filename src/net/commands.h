@@ -85,6 +85,14 @@ class NetworkCommands final : public WorkHooks {
   // The composer's "Send now", after a POP-before-SMTP login when the account wants one.
   bool SendNow(const store::ItemRef& item);
   void Stop();
+  // "Dial-up connect": the dial-up request for the selected mailbox, only while the network is
+  // idle. False when refused or not made.
+  bool DialUpConnect();
+  // The first step of the program's end: a conversation under way is cut short without waiting
+  // for the server. True when one was open.
+  bool CutShortForExit();
+  // Mailbox `index` has been deleted from the table: what points past it moves down by one.
+  void MailboxDeleted(int index);
 
   // The new-mail notice's Yes (show the account and its first new item) or No.
   void NoticeAnswered(bool yes);
@@ -123,6 +131,8 @@ class NetworkCommands final : public WorkHooks {
   UpdateParts ForUpdate();
   smtp::SendParts ForSend();
 
+  // The dial-up request for `mailbox` with the network marked busy while it waits; true: go ahead.
+  bool RequestDialUp(int mailbox, bool automaticCheck);
   // The dial-up request before a conversation with `mailbox` (RasCon 1); true: go ahead.
   bool Dial(int mailbox);
   // The same, a refusal ending that account's turn as a failed conversation would.

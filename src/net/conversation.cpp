@@ -270,6 +270,41 @@ void Conversation::ShowConversationError(const platform::Text& text, int index) 
   flags.messageBoxShowing = false;
 }
 
+bool Conversation::CutShort() {
+  if (socket_ <= 0 || resolving_) return false;
+  for (const int timer : {kPollTimer, kSendCycleTimer, kSingleSendTimer, kCheckAllTimer, kUpdateAllTimer,
+                          kTimeoutTimer, kDialWaitTimer}) {
+    parts_.loop.KillTimer(timer);
+  }
+  flags.cycleBusy = flags.updateOrSend = false;
+  flags.newMailCount = -1;
+  step = kQuitSent;
+  for (const std::string_view command : {std::string_view("RSET\r\n"), std::string_view("QUIT\r\n")}) {
+    LogReceived(command);
+    Send(command);
+  }
+  CloseSocket();
+  DropHandler(mailbox_);
+  mailbox_ = -1;
+  return true;
+}
+
+void Conversation::MarkDialing(bool dialing) {
+  if (dialing) {
+    if (socket_ != kNoSocket) return;
+    socket_ = kPreparing;
+    markedDialing_ = true;
+    return;
+  }
+  // Stop may have cleared the mark already.
+  if (markedDialing_ && socket_ == kPreparing && !handler_) socket_ = kNoSocket;
+  markedDialing_ = false;
+}
+
+void Conversation::MailboxDeleted(int index) {
+  if (mailbox_ > index) --mailbox_;
+}
+
 void Conversation::Stop() {
   for (const int timer : {kSendCycleTimer, kSingleSendTimer, kCheckAllTimer, kUpdateAllTimer, kTimeoutTimer, kDialWaitTimer}) {
     parts_.loop.KillTimer(timer);

@@ -133,6 +133,15 @@ class Conversation final : public LineSink {
   void Refuse(int mailbox, const platform::Text& error);
   // The Stop command: RSET and QUIT once the server has been answered, else an immediate close.
   void Stop();
+  // The end of the program: an open conversation past resolving is cut short (the cycles'
+  // timers killed, RSET and QUIT sent without waiting, the connection closed). True when there
+  // was one.
+  bool CutShort();
+  // While the dial-up request before a conversation waits, the network counts as busy (socket
+  // 0): no command or cycle tick starts a conversation meanwhile.
+  void MarkDialing(bool dialing);
+  // Mailbox `index` has left the table: the mailbox served, if later, moved down by one.
+  void MailboxDeleted(int index);
 
   // For handlers.
   int socket() const { return socket_; }
@@ -179,6 +188,7 @@ class Conversation final : public LineSink {
   int mailbox_ = -1;
   bool loginOnly_ = false;
   bool resolving_ = false;
+  bool markedDialing_ = false;  // socket 0 stands for a dial-up request, not a conversation
   platform::Text oneTimePassword_;  // typed with "Do not save password" cleared: this conversation only
   std::chrono::milliseconds minute_{60'000};
 };

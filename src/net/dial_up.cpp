@@ -7,23 +7,16 @@
 namespace zelk::net {
 namespace {
 
-// Clears the request's busy mark however it answers.
-class BusyScope {
+// Marks a request under way however it answers.
+class RequestScope {
  public:
-  BusyScope(bool& requesting, const std::function<void(bool)>& busy) : requesting_(requesting), busy_(busy) {
-    requesting_ = true;
-    if (busy_) busy_(true);
-  }
-  ~BusyScope() {
-    requesting_ = false;
-    if (busy_) busy_(false);
-  }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
+  explicit RequestScope(bool& requesting) : requesting_(requesting) { requesting_ = true; }
+  ~RequestScope() { requesting_ = false; }
+  RequestScope(const RequestScope&) = delete;
+  RequestScope& operator=(const RequestScope&) = delete;
 
  private:
   bool& requesting_;
-  const std::function<void(bool)>& busy_;
 };
 
 }  // namespace
@@ -32,13 +25,15 @@ DialUp::DialUp(DialUpParts parts, const config::Settings& settings, const store:
     : parts_(std::move(parts)), settings_(settings), table_(table) {}
 
 bool DialUp::Request(int mailbox, bool automaticCheck) {
+  skipped_ = false;
   if (settings_.EnableLAN == 1) return true;
   if (mailbox < 0 || static_cast<std::size_t>(mailbox) >= table_.boxes.size()) return false;
   const store::MailBox& box = *table_.boxes[static_cast<std::size_t>(mailbox)];
   if (!parts_.link.Available() || box.RasMode == 0) return true;
-  // The busy mark keeps commands from starting one; this keeps anything else from nesting one.
+  // The command layer's busy mark keeps commands from starting one; this keeps anything else
+  // from nesting one.
   if (requesting_) return false;
-  const BusyScope scope(requesting_, parts_.busy);
+  const RequestScope scope(requesting_);
   return Decide(box, automaticCheck);
 }
 
@@ -53,14 +48,20 @@ bool DialUp::Decide(const store::MailBox& box, bool automaticCheck) {
   if (up && (!ownConnection_ || box.RasReCon == 0)) return true;
 
   const platform::Text name = box.RasEntry.value_or("");
-  if (name.empty()) return !(automaticCheck && settings_.RasNoCheck == 1 && !up);
+  if (name.empty()) {
+    skipped_ = automaticCheck && settings_.RasNoCheck == 1 && !up;
+    return !skipped_;
+  }
   const int entry = config::FindRasInfo(settings_, name);
   if (entry < 0) {
     ShowError("No dial-up setting available", true);
     return false;
   }
   if (up && entry == dialledEntry_) return true;
-  if (automaticCheck && settings_.RasNoCheck == 1) return false;
+  if (automaticCheck && settings_.RasNoCheck == 1) {
+    skipped_ = true;
+    return false;
+  }
 
   if (ownConnection_) {
     // Our connection is up through another entry: hang it up and give the line time to drop.
@@ -162,10 +163,6 @@ void DialUp::HangUp() {
   ownConnection_ = false;
   connected_ = false;
   waitOver_ = true;
-}
-
-bool DialUpConnect(DialUpGate& gate, const store::MailBoxTable& table, bool conversationOpen) {
-  return !conversationOpen && gate.Request(table.selected, false);
 }
 
 bool ToggleLan(config::Settings& settings) {

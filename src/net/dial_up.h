@@ -23,6 +23,9 @@ class DialUpGate {
   virtual void HangUp() = 0;
   // A dial or a wait is under way.
   virtual bool Dialing() const = 0;
+  // The last request said no only because automatic checks never dial (RasNoCheck): the account
+  // is passed over, which is no failure.
+  virtual bool LastRequestSkipped() const { return false; }
 };
 
 // Where no dial-up exists: every request is answered yes.
@@ -38,10 +41,6 @@ struct DialUpParts {
   ui::DialogPort& dialogs;
   ui::StatusPort& status;
   DialLink& link;
-  // Called with true when a request starts and with false when it has answered. Timers, Stop
-  // and the dial reports run while a request waits, so the command layer marks the conversation
-  // busy here (no command may start one meanwhile) and refreshes the command states. May be empty.
-  std::function<void(bool busy)> busy;
 };
 
 // The dial-up request over a link. Only a connection it dialled itself is ever hung up.
@@ -58,6 +57,7 @@ class DialUp final : public DialUpGate {
   bool Request(int mailbox, bool automaticCheck) override;
   void HangUp() override;
   bool Dialing() const override { return dialing_; }
+  bool LastRequestSkipped() const override { return skipped_; }
 
   // The length of the second RasWaitSec counts, so tests need not wait seconds.
   void SetSecondForTesting(std::chrono::milliseconds second) { second_ = second; }
@@ -81,16 +81,12 @@ class DialUp final : public DialUpGate {
   bool connected_ = false;
   bool waitOver_ = false;
   bool requesting_ = false;
+  bool skipped_ = false;
   // Reports of an earlier dial, or ones arriving after this object is gone, are dropped.
   std::shared_ptr<int> dialNumber_ = std::make_shared<int>(0);
   std::chrono::milliseconds second_{1000};
 };
 
-// "Dial-up connect": the request for the selected mailbox, made only while no conversation
-// exists. False when refused.
-bool DialUpConnect(DialUpGate& gate, const store::MailBoxTable& table, bool conversationOpen);
-// "Dial-up disconnect".
-inline void DialUpDisconnect(DialUpGate& gate) { gate.HangUp(); }
 // "&LAN": toggles EnableLAN; the answer is whether the menu item is now ticked.
 bool ToggleLan(config::Settings& settings);
 

@@ -5,6 +5,7 @@
 #include "mime/outgoing_message.h"
 #include "store/marks.h"
 #include "support/dovecot_server.h"
+#include "support/fake_dial_link.h"
 #include "support/fake_ports.h"
 #include "support/fixed_clock.h"
 #include "support/scripted_server.h"
@@ -73,7 +74,8 @@ Steps Holding(int count) {
 
 // Accounts "One", "Two" and "Three" (indexes 2 to 4, user "me", password "secret"); nothing
 // listens on their port, so an unwanted visit shows as an error. The Savebox is selected and the
-// window hidden.
+// window hidden. Dial-up requests are recorded and answered at once, or with `dialling` go to a
+// real dial-up over a scripted link that knows the entry "ISP".
 struct CommandsFixture {
   test::TempDir home;
   config::Settings settings;
@@ -82,14 +84,18 @@ struct CommandsFixture {
   test::FakePorts ports;
   FakeWindow window{ports.calls};
   FakeDialUp dialUp;
+  test::FakeDialLink link{loop};
+  DialUp dialling{DialUpParts{loop, ports, ports, link}, settings, table};
   ConversationLog log{home.path(), false};
   test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
   mime::LocalZone zone;
   std::vector<int> finished;
   std::unique_ptr<NetworkCommands> commands;
 
-  CommandsFixture() {
+  explicit CommandsFixture(bool realDialUp = false) {
     settings.RasCheckEndDisCon = 0;
+    settings.RasInfos = {{"ISP", "ann", "pw1"}};
+    dialling.SetSecondForTesting(1ms);
     settings.NewMailSoundFile = "ding.wav";
     settings.SendMessageId = 0;
     store::Init(table);
@@ -105,7 +111,8 @@ struct CommandsFixture {
     }
     table.selected = store::kSaveboxIndex;
     commands = std::make_unique<NetworkCommands>(
-        CommandParts{loop, ports, ports, ports, ports, window, window, dialUp, log, clock, zone, home.path(), {}},
+        CommandParts{loop, ports, ports, ports, ports, window, window,
+                     realDialUp ? static_cast<DialUpGate&>(dialling) : dialUp, log, clock, zone, home.path(), {}},
         settings, table);
     // Cycle ticks in every round of the loop, so one also comes between a conversation's close
     // and its end processing.
@@ -373,7 +380,137 @@ TEST(CheckAgain, AFollowUpCheckThatCannotStartStillEndsTheWork) {
   f.box(2).Pass.reset();  // the prompt is cancelled
   f.commands->flags().updateOrSend = true;
   f.commands->CheckAgain(2);
-  EXPECT_EQ(f.ports.calls, (Calls{"password Zelk - [One]", "commands", "tray normal", "sound done.wav", "commands"}));
+  // The command states are refreshed before and after the dial-up request.
+  EXPECT_EQ(f.ports.calls, (Calls{"commands", "commands", "password Zelk - [One]", "commands", "tray normal",
+                                  "sound done.wav", "commands"}));
+}
+
+// Accounts One and Two dial "ISP" before their conversations (RasCon 1); Three uses the LAN.
+struct DiallingFixture : CommandsFixture {
+  DiallingFixture() : CommandsFixture(true) {
+    settings.RasCon = 1;
+    for (const int index : {2, 3}) {
+      box(index).RasMode = 1;
+      box(index).RasEntry = "ISP";
+    }
+  }
+};
+
+TEST(DialUpCommands, NoCycleTickOrCommandStartsAConversationWhileADialWaits) {
+  DiallingFixture f;
+  ScriptedServer one(Holding(0)), two(Holding(0)), three(Holding(0));
+  f.box(2).Port = one.port();
+  f.box(3).Port = two.port();
+  f.box(4).Port = three.port();
+  // The dial's reports arrive over several rounds of the loop, each with a cycle tick.
+  ASSERT_TRUE(f.commands->CheckAll());
+  ASSERT_TRUE(f.RunToIdle());
+  CommandsFixture::Served({&one, &two, &three});
+  EXPECT_EQ(f.finished, (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(f.link.calls, Calls{"dial ISP ann pw1"});  // Two finds the line up
+  EXPECT_EQ(f.Seen("message"), Calls{});
+  EXPECT_EQ(f.Seen("status 1 Dial-up connected").size(), 1u);
+
+  // Stop while a dial waits ends the wait at once and hangs up; meanwhile the network is busy.
+  DiallingFixture g;
+  g.link.script.clear();  // the line never answers
+  g.table.selected = 2;
+  bool busyWhileDialling = false;
+  g.loop.Post([&] {
+    busyWhileDialling = !g.commands->CheckAll() && !g.commands->DialUpConnect() &&
+                        g.commands->conversation().socket() == kPreparing;
+    g.commands->Stop();
+  });
+  EXPECT_FALSE(g.commands->CheckAccount());
+  EXPECT_TRUE(busyWhileDialling);
+  EXPECT_EQ(g.link.calls, (Calls{"dial ISP ann pw1", "hang up"}));
+  EXPECT_EQ(g.commands->conversation().socket(), kNoSocket);
+  EXPECT_FALSE(g.Working());
+
+  // "Dial-up connect" and "Dial-up disconnect"; with "&LAN" ticked nothing is dialled.
+  g.link.script = {{DialState::kConnected, {}}};
+  g.link.calls.clear();
+  EXPECT_TRUE(g.commands->DialUpConnect());
+  g.commands->HangUp();
+  EXPECT_TRUE(ToggleLan(g.settings));
+  EXPECT_TRUE(g.commands->DialUpConnect());
+  EXPECT_EQ(g.link.calls, (Calls{"dial ISP ann pw1", "hang up"}));
+}
+
+TEST(DialUpCommands, RefusedRequestsOpenNoConnection) {
+  // An entry that names no dial-up setting: the error, and that account's turn ends unconnected.
+  for (const int ignore : {0, 1}) {
+    DiallingFixture f;
+    f.settings.SocIgnoreError = ignore;
+    f.box(2).RasEntry = "Nowhere";
+    f.box(3).CyclicFlag = 1;
+    ScriptedServer three(Holding(0));
+    f.box(4).Port = three.port();
+    ASSERT_TRUE(f.commands->CheckAll());
+    ASSERT_TRUE(f.RunToIdle());
+    EXPECT_EQ(f.Seen("status 1 No dial-up"), Calls{"status 1 No dial-up setting available"});
+    EXPECT_TRUE(f.link.calls.empty());
+    if (ignore) {
+      CommandsFixture::Served({&three});
+      EXPECT_EQ(f.Seen("message"), Calls{});
+      EXPECT_EQ(f.finished, std::vector<int>{4});
+    } else {
+      EXPECT_EQ(f.Seen("message"), Calls{"message Error: No dial-up setting available"});
+      EXPECT_EQ(f.finished, std::vector<int>{});
+    }
+  }
+
+  // An automatic check with RasNoCheck 1 and nothing up skips the dial-up accounts undialled.
+  DiallingFixture f;
+  f.settings.RasNoCheck = 1;
+  f.settings.AutoCheck = f.settings.AutoCheckTime = 1;
+  ScriptedServer three(Holding(0));
+  f.box(4).Port = three.port();
+  f.commands->SetPeriodsForTesting(0ms, 5ms);
+  f.commands->ArmAutoCheck();
+  f.loop.RunUntil([&] { return f.loop.HasTimer(kCheckAllTimer); });
+  f.settings.AutoCheck = 0;
+  ASSERT_TRUE(f.RunToIdle());
+  CommandsFixture::Served({&three});
+  EXPECT_TRUE(f.link.calls.empty());
+  EXPECT_EQ(f.finished, std::vector<int>{4});
+}
+
+TEST(DialUpCommands, AConnectionAnotherProgramMadeIsUsedAndLeftUp) {
+  DiallingFixture f;
+  f.settings.RasCheckEndDisCon = 1;
+  f.link.active = std::vector<platform::Text>{"ISP"};
+  ScriptedServer one(Holding(1));
+  f.box(2).Port = one.port();
+  f.table.selected = 2;
+  ASSERT_TRUE(f.commands->CheckAccount());
+  ASSERT_TRUE(f.RunToIdle());
+  CommandsFixture::Served({&one});
+  EXPECT_EQ(f.box(2).Items.size(), 1u);
+  EXPECT_TRUE(f.link.calls.empty());
+  EXPECT_EQ(f.link.active, std::vector<platform::Text>{"ISP"});
+}
+
+TEST(ExitAndTable, ExitCutsTheConversationShortAndDeletionsKeepItsMailbox) {
+  CommandsFixture f;
+  // The server stays silent after the greeting's answer: exit does not wait for it.
+  ScriptedServer silent({Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"),
+                         Expect("RSET"), Expect("QUIT"), test::Close()});
+  f.box(4).Port = silent.port();
+  f.table.selected = 4;
+  ASSERT_TRUE(f.commands->CheckAccount());
+  f.loop.RunUntil([&] { return f.commands->conversation().step > 1; });  // PASS is out
+  // Account One goes from the table: the conversation still serves Three, now at index 3.
+  store::NoSelector selector;
+  store::DeleteMailBox(f.table, 2, selector);
+  f.commands->MailboxDeleted(2);
+  EXPECT_EQ(f.commands->conversation().mailbox(), 3);
+  EXPECT_TRUE(f.commands->CutShortForExit());
+  EXPECT_FALSE(f.commands->CutShortForExit());
+  CommandsFixture::Served({&silent});
+  EXPECT_FALSE(f.Working());
+  EXPECT_EQ(f.finished, std::vector<int>{3});
+  EXPECT_EQ(f.commands->flags().newMailCount, -1);
 }
 
 class CommandsDovecot : public test::DovecotTest {};

@@ -29,8 +29,7 @@ struct DialFixture {
   platform::PollEventLoop loop;
   test::FakePorts ports;
   test::FakeDialLink link{loop};
-  std::vector<bool> busy;
-  DialUp dialUp{DialUpParts{loop, ports, ports, link, [this](bool b) { busy.push_back(b); }}, settings, table};
+  DialUp dialUp{DialUpParts{loop, ports, ports, link}, settings, table};
 
   DialFixture() {
     store::Init(table);
@@ -91,7 +90,6 @@ TEST(DialUpRequest, RulesThatAnswerWithoutDialling) {
   f.settings.RasNoCheck = 0;
   EXPECT_TRUE(f.dialUp.Request(kIsp, true));
   EXPECT_TRUE(f.link.calls.empty());
-  EXPECT_EQ(f.busy, (std::vector<bool>{true, false, true, false, true, false, true, false, true, false, true, false}));
 
   // With our own connection up, an account without an entry uses it, automatic check or not.
   f.settings.RasNoCheck = 1;
@@ -217,16 +215,6 @@ TEST(DialUpRequest, ReportsOfAnEarlierDialAreIgnored) {
   });
   EXPECT_TRUE(f.dialUp.Request(kIsp, false));
   EXPECT_EQ(f.link.calls, (Strings{"dial ISP ann pw1", "hang up", "dial ISP ann pw1"}));
-}
-
-TEST(DialUpCommands, ConnectOnlyWithoutAConversation) {
-  DialFixture f;
-  f.table.selected = kIsp;
-  EXPECT_FALSE(DialUpConnect(f.dialUp, f.table, true));
-  EXPECT_TRUE(f.link.calls.empty());
-  EXPECT_TRUE(DialUpConnect(f.dialUp, f.table, false));
-  DialUpDisconnect(f.dialUp);
-  EXPECT_EQ(f.link.calls, (Strings{"dial ISP ann pw1", "hang up"}));
 }
 
 // A stand-in for nmcli, first on PATH: it records each argument vector (and a passwd-file's

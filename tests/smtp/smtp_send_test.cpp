@@ -54,7 +54,7 @@ TEST(SmtpSend, AnAuthenticatedRunSendsEveryMarkedItemOfTheAccountOnOneConnection
   const store::ItemRef first =
       f.Queue("a@x.test,, \"Bea, B.\" <b@x.test>, ", "c@x.test (Carl)", "Dee <hidden@x.test>");
   const store::ItemRef other = f.Queue("h@x.test", {}, {}, "home"), unmarked = f.Queue("u@x.test");
-  const store::ItemRef bccOnly = f.Queue(std::nullopt, "", "only@x.test");
+  const store::ItemRef bccOnly = f.Queue(std::nullopt, "", "only@x.test"), third = f.Queue("t@x.test");
   unmarked->Mark = 0;
   ScriptedServer server(Script(
       {{SendPieces({"220-mail.test\r\n", "220 ESMTP\r\n"}), Expect("EHLO example.org"),
@@ -62,18 +62,18 @@ TEST(SmtpSend, AnAuthenticatedRunSendsEveryMarkedItemOfTheAccountOnOneConnection
         Send("334 UGFzc3dvcmQ6\r\n"), Expect("c2VjcmV0"), Send("235 ok\r\n")},
        Envelope({"a@x.test", "b@x.test", "c@x.test", "hidden@x.test", "self@x.test"}),
        f.Message(first, "250-queued\r\n250 as 1\r\n"), Envelope({"only@x.test", "self@x.test"}), f.Message(bccOnly),
-       Quitting()}));
+       Envelope({"t@x.test", "self@x.test"}), f.Message(third), Quitting()}));
   ASSERT_TRUE(f.Run(server, first));
   EXPECT_EQ(f.Error(), "");
-  EXPECT_EQ(Marks({first, other, unmarked, bccOnly}), (std::vector<int>{5, 6, 0, 5}));
+  EXPECT_EQ(Marks({first, other, unmarked, bccOnly, third}), (std::vector<int>{5, 6, 0, 5, 5}));
   EXPECT_EQ(first->Date, "03/01/2006 10:05");  // what went out is what the Outbox shows
-  EXPECT_EQ(f.Count("redraw 0") + f.Count("redraw 3"), 2);
+  EXPECT_EQ(f.Count("redraw 0") + f.Count("redraw 3") + f.Count("redraw 4"), 3);
   const std::string bytes = server.bytes();
   EXPECT_EQ(bytes.find("hidden@"), bytes.find("RCPT TO:<hidden@") + 9);  // Bcc only in its RCPT command
 
   store::MailBox saved;  // AutoSave wrote the Outbox as it stands
   ASSERT_TRUE(store::LoadMailBox(f.home.file("SendBox.dat"), saved));
-  ASSERT_EQ(saved.Items.size(), 4u);
+  ASSERT_EQ(saved.Items.size(), 5u);
   EXPECT_EQ(std::make_tuple(saved.Items[3]->Status, saved.Items[3]->Body), std::make_tuple(5, bccOnly->Body));
   const std::string log = f.Log();
   EXPECT_NE(log.find("(send)\r\nFinding Host...\r\nConnecting...\r\n220-mail.test\r\n220 ESMTP\r\nEHLO "),
@@ -131,6 +131,13 @@ TEST(SmtpSend, RefusalsStopTheRunKeepingEarlierMessagesSent) {
       {Script({Greeting(), {Expect("RSET"), Send("250 ok\r\n"), Expect("MAIL FROM:<me@example.org>"),
                             Send("250 ok\r\n"), Expect("RCPT TO:<a@x.test>"), Send("550 no such user\r\n")}}),
        "RCPT TO failed\nPlease check destination address\n\n550 no such user", {7, 6}},
+      {Script({Greeting(), {Expect("RSET"), Send("250 ok\r\n"), Expect("MAIL FROM:<me@example.org>"),
+                            Send("553 sender refused\r\n")}}),
+       "MAIL FROM failed\nPlease check address format\n\n553 sender refused", {7, 6}},
+      {Script({Greeting(), {Expect("RSET"), Send("250 ok\r\n"), Expect("MAIL FROM:<me@example.org>"),
+                            Send("250 ok\r\n"), Expect("RCPT TO:<a@x.test>"), Send("250 ok\r\n"), Expect("DATA"),
+                            Send("451 try later\r\n")}}),
+       "DATA failed\n\n451 try later", {7, 6}},
       {Script({firstSent, {Expect("RSET"), Send("450 busy\r\n")}}), "RSET failed\n\n450 busy", {5, 7}},
       {Script({firstSent, Envelope({"b@x.test"}), layout.Message(b, "554 rejected\r\n")}),
        "Mail not sent\n\n554 rejected", {5, 7}},
