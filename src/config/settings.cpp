@@ -402,14 +402,20 @@ bool SaveProfile(const std::string& homeDirectory, const Settings& settings, con
     Writer section(file, Numbered("MAILBOX-", i));
     VisitAccount(*table.boxes[static_cast<std::size_t>(i + store::kFirstAccountIndex)], section, AccountWriting{full});
   }
-  bool ok = profile::Save(file, ProfilePath(homeDirectory));
+  // The mailbox files go first: cut off between the two, the profile's counters still point
+  // before the mail the files already hold, so the next check fetches it again instead of
+  // never.
+  bool ok = true;
+  const std::string dataDirectory = DataDirectoryPath(settings, homeDirectory);
   if (full) {
-    const std::string dataDirectory = DataDirectoryPath(settings, homeDirectory);
     for (int i = 0; i < counts.mailBoxes; ++i) {
       if (only >= 0 && i + store::kFirstAccountIndex != only) continue;
       const MailBox& box = *table.boxes[static_cast<std::size_t>(i + store::kFirstAccountIndex)];
       ok = store::SaveMailBox(MailBoxFile(dataDirectory, i), box, settings.ListSaveMode) && ok;
     }
+  }
+  ok = profile::Save(file, ProfilePath(homeDirectory)) && ok;
+  if (full) {
     // Files of positions no account holds any more (after a delete) would become the mail of the
     // next account added there.
     for (int i = counts.mailBoxes; only < 0 && platform::FileSize(MailBoxFile(dataDirectory, i)); ++i) {

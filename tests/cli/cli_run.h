@@ -50,7 +50,7 @@ inline CliRun RunCli(const TempDir& home, const std::string& args, const std::st
 }
 
 // Starts zelk-cli over `home` without waiting for it, for tests that signal it: its stdin is
-// empty and its stderr goes to the home's stderr.txt.
+// empty, its stdout goes to the home's stdout.txt and its stderr to stderr.txt.
 inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>& args) {
   std::vector<std::string> words = {ZELK_CLI, "--home", home.path()};
   words.insert(words.end(), args.begin(), args.end());
@@ -60,6 +60,7 @@ inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>&
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
   posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&files, 1, home.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&files, 2, home.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = -1;
   if (posix_spawn(&pid, ZELK_CLI, &files, nullptr, argv.data(), environ) != 0) pid = -1;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -120,7 +121,7 @@ TEST_F(CliCycles, AWrongPasswordStopsCheckAllUnlessErrorsAreIgnored) {
   for (const bool ignore : {false, true}) {
     test::TempDir here;
     WriteProfile(here, {Of("One", "u1", "wrong"), Of("Two", "u2", "pw2")},
-                 ignore ? "SocIgnoreError=1\r\n" : "SocIgnoreError=0\r\n");
+                 ignore ? "SocIgnoreError=1\r\nSocLog=1\r\n" : "SocIgnoreError=0\r\n");
     const CliRun run = RunCli(here, "check --all");
     // Either way the command failed: an account was not checked.
     EXPECT_EQ(run.status, 1) << ignore;
@@ -128,11 +129,63 @@ TEST_F(CliCycles, AWrongPasswordStopsCheckAllUnlessErrorsAreIgnored) {
     if (ignore) {
       EXPECT_EQ(Printed(run.out), (std::vector<std::string>{"Two:", "u2 1", "u2 2"})) << run.out;
       EXPECT_EQ(Subjects(here, 1), (std::vector<std::string>{"u2 1", "u2 2"}));
+      // The ignored error is in the log, between the two accounts' conversations.
+      const std::string log = platform::ReadWholeFile(here.file("Zelk.log")).value_or("");
+      const std::size_t error = log.find("Username or password error");
+      EXPECT_NE(error, std::string::npos) << log;
+      EXPECT_EQ(Count(log, "PASS ****"), 2u) << log;
+      EXPECT_LT(error, log.rfind("(recv)")) << log;
     } else {
       EXPECT_EQ(run.out, "");
       EXPECT_EQ(Subjects(here, 1), std::vector<std::string>{});
     }
   }
+}
+
+// The LastNo the profile holds for the first account.
+int LastNo(const test::TempDir& home) {
+  const std::string profile = platform::ReadWholeFile(home.file("Zelk.ini")).value_or("");
+  const std::size_t at = profile.find("\nLastNo=", profile.find("[MAILBOX-0]"));
+  return at == std::string::npos ? -2 : std::atoi(profile.c_str() + at + 8);
+}
+
+TEST_F(CliCycles, ChecksKilledAtRandomMomentsLeaveWholeFilesAndLoseNothing) {
+  WriteProfile(home, {Of("One", "u1", "pw1")});
+  ASSERT_EQ(RunCli(home, "check One").status, 0);
+  std::chrono::steady_clock::duration runTime = std::chrono::hours(1);
+  int delivered = 2;
+  for (int i = 0; i < 3; ++i) {
+    server->DeliverMessage("u1", Message("u1", ++delivered));
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunCli(home, "check One").status, 0);
+    runTime = std::min(runTime, std::chrono::steady_clock::now() - started);
+  }
+  std::mt19937 random(20261209);
+  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
+  int caught = 0;
+  for (int run = 0; run < 200; ++run) {
+    const std::vector<std::string> before = Subjects(home, 0);
+    const int lastNo = LastNo(home);
+    server->DeliverMessage("u1", Message("u1", ++delivered));
+    const pid_t pid = test::StartCli(home, {"check", "One"});
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % (limit + 1)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    caught += WIFSIGNALED(status) ? 1 : 0;
+
+    // The mailbox as it was, or with everything after the old LastNo added; the profile's
+    // counter as it was, or at the last message, and never past what the mailbox holds.
+    std::vector<std::string> after = before;
+    for (int n = lastNo + 1; n <= delivered; ++n) after.push_back("u1 " + std::to_string(n));
+    const std::vector<std::string> now = Subjects(home, 0);
+    ASSERT_TRUE(now == before || now == after) << "run " << run << ": " << now.size() << " items";
+    const int counter = LastNo(home);
+    ASSERT_TRUE(counter == lastNo || counter == delivered) << "run " << run << ": " << counter;
+    ASSERT_TRUE(counter == lastNo || now == after) << "run " << run << ": the counter passed unsaved mail";
+  }
+  EXPECT_GE(caught, 50) << "too few runs were killed on the way for the test to mean much";
 }
 
 TEST_F(CliCycles, UpdateAllDeletesFromEveryMarkedAccountOnlyWithYesAskingOnce) {
@@ -174,7 +227,8 @@ TEST_F(CliCycles, AnAccountsMailIsOnDiskAsSoonAsItsCheckEndsAndSIGINTStopsTheRes
     ASSERT_GT(pid, 0);
     bool saved = false;
     for (int i = 0; i < 1000 && !saved; ++i) {
-      saved = Subjects(here, 0) == std::vector<std::string>{"u1 1", "u1 2"};
+      // The mailbox file is written first, then the profile's counters.
+      saved = Subjects(here, 0) == std::vector<std::string>{"u1 1", "u1 2"} && LastNo(here) == 2;
       if (!saved) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     // Whether Mute's turn has begun or not, a SIGINT now stops the run and keeps One's mail.
