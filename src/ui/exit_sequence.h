@@ -11,7 +11,8 @@ class ExitPort {
  public:
   virtual ~ExitPort() = default;
   // Cuts a running conversation short (RSET and QUIT, not waiting for replies); true when one was
-  // open and past resolving.
+  // open and past resolving. The network part is net::NetworkCommands: CutShortForExit, Dialing
+  // and HangUp.
   virtual bool StopConversation() = 0;
   // A dial-up connection is being dialled.
   virtual bool Dialing() const = 0;
