@@ -320,6 +320,34 @@ TEST(SendNow, PopBeforeSmtpLogsInWaitsTheTicksThenSends) {
   EXPECT_EQ(f.dialUp.requests, (std::vector<int>{2, 2}));
 }
 
+TEST(SendCycle, PopBeforeSmtpLogsInAndWaitsBeforeTheAccountsMessages) {
+  // "Update account" on the Outbox runs the send cycle; "Update all accounts" sends after each
+  // account's turn. Both log in first and wait the ticks.
+  for (const bool all : {false, true}) {
+    CommandsFixture f;
+    f.settings.PopBeforeSmtpWait = 399;  // three ticks
+    f.commands->SetPeriodsForTesting(40ms, 60'000ms);
+    f.box(2).PopBeforeSmtp = 1;
+    const store::ItemRef item = f.Add(store::kOutboxIndex, store::kMarkSend, "One");
+    Steps login = Login();
+    login.insert(login.end(), kQuitting.begin(), kQuitting.end());
+    ScriptedServer pop(login), smtp(Sending(f, item));
+    f.box(2).Port = pop.port();
+    f.box(2).SmtpPort = smtp.port();
+    f.table.selected = store::kOutboxIndex;
+    ASSERT_TRUE(all ? f.commands->UpdateAll() : f.commands->UpdateAccount());
+    f.loop.RunUntil([&] { return pop.WaitDone(0ms) && !f.loop.HasTimer(kPollTimer) &&
+                                 f.commands->conversation().socket() == kNoSocket; });
+    const auto loggedIn = std::chrono::steady_clock::now();
+    f.loop.RunUntil([&] { return f.commands->conversation().socket() > 0 || !f.Working(); });
+    EXPECT_GE(std::chrono::steady_clock::now() - loggedIn, 3 * 40ms) << all;
+    ASSERT_TRUE(f.RunToIdle());
+    CommandsFixture::Served({&pop, &smtp});
+    EXPECT_EQ(item->Status, store::kStatusSent) << all;
+    EXPECT_EQ(f.Seen("message"), Calls{});
+  }
+}
+
 TEST(SendCycle, AStartThatKeepsTheMarkMovesTheCycleOn) {
   // Each cancelled prompt, with SendIgnoreError 1, is asked once, not on every tick for ever.
   CommandsFixture f;
