@@ -2,6 +2,7 @@
 
 #include "net/conversation_log.h"
 #include "store/mailbox_file.h"
+#include "ui/command_line_rule.h"
 #include "ui/mailbox_selection.h"
 
 namespace zelk::ui {
@@ -42,6 +43,17 @@ StartupPlan StartUp(ProgramState& state, bool haveCommandLine, mime::LocalZone& 
   plan.checkAll = !loaded.needsAccountSetup && settings.StartCheck == 1;
   plan.commandLinePending = !loaded.needsAccountSetup && haveCommandLine;
   return plan;
+}
+
+platform::Text CarryOutStartupPlan(const StartupPlan& plan, ProgramState& state, net::NetworkCommands& commands,
+                                   const platform::Text& commandLine, WindowPorts& ports) {
+  if (!plan.ok) return {};
+  if (plan.autoCheckTimer) commands.ArmAutoCheck();
+  if (plan.checkAll) (void)commands.CheckAll();
+  if (!plan.commandLinePending) return {};
+  const CommandLineRequest request = ReadCommandLine(state.table, commandLine);
+  if (request.account >= 0) SelectMailbox(state, request.account, ports);
+  return request.address;
 }
 
 void SetUpFirstAccount(ProgramState& state, WindowPorts& ports) {

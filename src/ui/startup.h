@@ -3,6 +3,7 @@
 
 #include "config/settings.h"
 #include "mime/dates.h"
+#include "net/commands.h"
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
 #include "ui/ports.h"
@@ -34,6 +35,12 @@ struct StartupPlan {
 // mailbox in the selector, the first account shown, and the old log gone when SocLog is 1.
 StartupPlan StartUp(ProgramState& state, bool haveCommandLine, mime::LocalZone& zone, const platform::Clock& clock,
                     WindowPorts& ports, ShellPort& shell);
+
+// What follows once the window is up: the AutoCheck timer armed, "Check all accounts" with
+// StartCheck, then the command line read, its account shown. The answer is the address a
+// composer opens with; empty: none.
+platform::Text CarryOutStartupPlan(const StartupPlan& plan, ProgramState& state, net::NetworkCommands& commands,
+                                   const platform::Text& commandLine, WindowPorts& ports);
 
 // The first start: the settings of the one empty account, then the profile written whatever the
 // user chose, so the next start finds an account.

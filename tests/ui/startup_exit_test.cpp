@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "fake_window.h"
+#include "net/commands.h"
 #include "platform/files.h"
 #include "store/mailbox_file.h"
 #include "support/file_size_limit.h"
@@ -63,6 +64,43 @@ TEST_F(StartAndExit, StartLoadsEverythingThenShowsTheFirstAccountAndSaysWhatCome
   window_.calls.clear();
   EXPECT_FALSE(Start().ok);
   EXPECT_EQ(window_.calls, (std::vector<std::string>{"cursor wait", "cursor normal", "message Error: Initialisation error"}));
+}
+
+// A main window that is hidden and answers nothing, for the network commands.
+class HiddenWindow final : public net::WindowPort {
+ public:
+  void SetTitle(const platform::Text&) override {}
+  bool Visible() const override { return false; }
+  bool InFront() const override { return false; }
+  void ShowAndRaise() override {}
+  void ShowMailBox(int) override {}
+  void ShowCounts() override {}
+  void ResortList() override {}
+  void ShowNewMailNotice(bool) override {}
+  void HideNewMailNotice() override {}
+};
+
+TEST_F(StartAndExit, ThePlanArmsTheAutomaticCheckChecksEveryAccountAndReadsTheCommandLine) {
+  WriteHome("StartCheck=1\r\nAutoCheck=1\r\n");
+  const StartupPlan plan = Start(true);
+  ASSERT_TRUE(plan.ok);
+  for (std::size_t i = store::kFirstAccountIndex; i < state_.table.boxes.size(); ++i) {
+    state_.table.boxes[i]->CyclicFlag = 1;  // the check-all visits no server
+  }
+  platform::PollEventLoop loop;
+  HiddenWindow window;
+  net::NoDialUp dialUp;
+  const net::ConversationLog log(home_.path(), false);
+  net::NetworkCommands commands(
+      net::CommandParts{loop, window_.ports, window_.ports, window_.ports, window_.ports, window_, window, dialUp, log,
+                        clock_, zone_, home_.path(), {}},
+      state_.settings, state_.table);
+  window_.calls.clear();
+  EXPECT_EQ(CarryOutStartupPlan(plan, state_, commands, "/a:B mailto:x@example.org", ports_), "mailto:x@example.org");
+  EXPECT_TRUE(loop.HasTimer(net::kAutoCheckTimer));
+  EXPECT_TRUE(commands.flags().cycleRunning);  // "Check all accounts" is under way
+  EXPECT_EQ(state_.table.selected, 3);
+  EXPECT_NE(std::find(window_.calls.begin(), window_.calls.end(), "shown 3"), window_.calls.end());
 }
 
 TEST_F(StartAndExit, WithoutAccountsTheFirstStartOnlyAsksForOne) {
