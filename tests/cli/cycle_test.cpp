@@ -188,6 +188,55 @@ TEST_F(CliCycles, ChecksKilledAtRandomMomentsLeaveWholeFilesAndLoseNothing) {
   EXPECT_GE(caught, 50) << "too few runs were killed on the way for the test to mean much";
 }
 
+TEST_F(CliCycles, UpdatesKilledAtRandomMomentsLeaveEachFileBeforeOrAfter) {
+  WriteProfile(home, {Of("One", "u1", "pw1")});
+  std::string body;
+  while (body.size() < 20'000) body += "A line of a message that is downloaded whole.\r\n";
+  for (int n = 3; n <= 40; ++n) server->DeliverMessage("u1", Message("u1", n) + body);
+  ASSERT_EQ(RunCli(home, "check One").status, 0);
+  const std::string rows = "mark One" + [] {
+    std::string all;
+    for (int row = 1; row <= 40; ++row) all += " " + std::to_string(row);
+    return all;
+  }() + " --download";
+  const auto File = [&] { return platform::ReadWholeFile(home.file("MailBox0.dat")).value_or(""); };
+  // The two states: every message marked for download, and every message downloaded.
+  std::string before, after;
+  std::chrono::steady_clock::duration runTime = std::chrono::hours(1);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(RunCli(home, rows).status, 0);
+    before = File();
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunCli(home, "update One").status, 0);
+    runTime = std::min(runTime, std::chrono::steady_clock::now() - started);
+    after = File();
+  }
+  const std::string profile = platform::ReadWholeFile(home.file("Zelk.ini")).value_or("");
+  ASSERT_NE(before, after);
+
+  std::mt19937 random(20261210);
+  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
+  int caught = 0;
+  for (int run = 0; run < 200; ++run) {
+    if (File() != before) {
+      ASSERT_EQ(RunCli(home, rows).status, 0);
+    }
+    ASSERT_EQ(File(), before);
+    const pid_t pid = test::StartCli(home, {"update", "One"});
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % (limit + 1)));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    caught += WIFSIGNALED(status) ? 1 : 0;
+    const std::string now = File();
+    ASSERT_TRUE(now == before || now == after) << "run " << run << ": " << now.size() << " bytes";
+    ASSERT_EQ(Subjects(home, 0).size(), 40u);
+    ASSERT_EQ(platform::ReadWholeFile(home.file("Zelk.ini")).value_or(""), profile) << "run " << run;
+  }
+  EXPECT_GE(caught, 50) << "too few runs were killed on the way for the test to mean much";
+}
+
 TEST_F(CliCycles, UpdateAllDeletesFromEveryMarkedAccountOnlyWithYesAskingOnce) {
   WriteProfile(home, {Of("One", "u1", "pw1"), Of("Two", "u2", "pw2"), Of("Three", "u3", "pw3")});
   ASSERT_EQ(RunCli(home, "check --all").status, 0);
