@@ -16,6 +16,7 @@
 #include "codec/quoted_printable.h"
 #include "mime/display_text.h"
 #include "mime/outgoing_message.h"
+#include "support/fixed_clock.h"
 #include "temp_file.h"
 
 namespace {
@@ -27,12 +28,6 @@ void Fail(const char* why) {
   std::fputc('\n', stderr);
   std::abort();
 }
-
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 0, 0, 250}; }
-  std::optional<std::int32_t> ZoneBias() const override { return -540; }
-};
 
 std::string Canonical(std::string_view text) {
   std::string out;
@@ -109,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   options.bodyEncoding = data[0] & 3;
   options.bodyCharset = kCharsets[(data[0] >> 2) & 3];
   platform::Text error;
-  const std::optional<std::string> text = mime::BuildMessageText(item, account, options, FixedClock(), error);
+  const std::optional<std::string> text = mime::BuildMessageText(item, account, options, test::FixedClock(test::kTuesday, -540), error);
   if (!text) {
     if (SafeHeaderValue(*item.Subject) || !error.starts_with("Header field Subject")) Fail("refused without cause");
     return 0;

@@ -13,6 +13,7 @@
 
 #include "filter/filters.h"
 #include "loopback_server.h"
+#include "support/fixed_clock.h"
 #include "net/conversation.h"
 #include "net/pop3_check.h"
 #include "net/pop3_update.h"
@@ -21,11 +22,7 @@ namespace {
 
 using namespace zelk;
 
-void Check(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "pop3 check: %s\n", what);
-  std::abort();
-}
+using fuzz::Check;
 
 // Row numbers the list could not hold are faults.
 struct Ports final : fuzz::QuietPorts {
@@ -83,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Ports ports;
   net::WorkHooks hooks;
   const net::ConversationLog log("/nonexistent/", false);
-  const fuzz::FixedClock clock;
+  const test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, -540};
   mime::LocalZone zone;
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, clock}, settings, table);
   std::uint16_t port = 0;

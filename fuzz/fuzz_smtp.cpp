@@ -12,6 +12,7 @@
 #include <string>
 
 #include "loopback_server.h"
+#include "support/fixed_clock.h"
 #include "net/conversation.h"
 #include "smtp/smtp_send.h"
 
@@ -19,11 +20,7 @@ namespace {
 
 using namespace zelk;
 
-void Check(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "smtp send: %s\n", what);
-  std::abort();
-}
+using fuzz::Check;
 
 // Only rows the Outbox has are redrawn.
 struct Ports final : fuzz::QuietPorts {
@@ -78,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Ports ports;
   net::WorkHooks hooks;
   const net::ConversationLog log("/nonexistent/", false);
-  const fuzz::FixedClock clock;
+  const test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, -540};
   net::Conversation conversation({loop, ports, ports, ports, hooks, log, clock}, settings, table);
   std::uint16_t port = 0;
   const int listener = fuzz::Listener(port);

@@ -1,5 +1,5 @@
 #pragma once
-// What the network targets share: ports that answer nothing, a fixed clock, and a loopback
+// What the network targets share: ports that answer nothing, the fault check, and a loopback
 // server that plays the input's bytes to a real conversation.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -16,34 +17,20 @@
 namespace zelk::fuzz {
 
 // Every port call answered or ignored; a target overrides what it wants to check.
-struct QuietPorts : ui::DialogPort, ui::StatusPort, ui::ListViewPort, ui::ShellPort {
+struct QuietPorts : ui::DialogPort, ui::StatusPort, ui::QuietListView, ui::QuietShell {
   ui::Answer ShowMessage(const ui::Text&, const ui::Text&, ui::MessageIcon, ui::MessageButtons, bool) override {
     return ui::Answer::kOk;
   }
   std::optional<Password> AskPassword(const ui::Text&) override { return std::nullopt; }
   void SetStatusText(int, const ui::Text&) override {}
-  void ExpectRows(int) override {}
-  void InsertRow(int) override {}
-  void DeleteAllRows() override {}
-  void DeleteRow(int) override {}
-  void RedrawRow(int) override {}
-  void SelectRow(int, bool) override {}
-  void ScrollToRow(int) override {}
-  void SuspendRedraw() override {}
-  void ResumeRedraw() override {}
-  void ListChanged() override {}
-  void RefreshCommandStates() override {}
-  void SetTrayState(ui::TrayState) override {}
-  void SetWaitCursor(bool) override {}
-  bool ShiftHeld() const override { return false; }
-  void PlaySound(const ui::Text&) override {}
 };
 
-class FixedClock final : public platform::Clock {
- public:
-  platform::CalendarTime LocalNow() const override { return {2006, 1, 2, 3, 10, 5, 9, 0}; }
-  std::optional<std::int32_t> ZoneBias() const override { return -540; }
-};
+// Ends the run as a found fault when `ok` is false.
+inline void Check(bool ok, const char* what) {
+  if (ok) return;
+  std::fprintf(stderr, "fault: %s\n", what);
+  std::abort();
+}
 
 // One listener for the whole run; each input is one accepted connection.
 inline int Listener(std::uint16_t& port) {

@@ -15,8 +15,8 @@ namespace zelk::cli {
 // and cursor have nothing to show.
 class TerminalPorts final : public ui::DialogPort,
                             public ui::StatusPort,
-                            public ui::ListViewPort,
-                            public ui::ShellPort {
+                            public ui::QuietListView,
+                            public ui::QuietShell {
  public:
   // What Yes/No questions get (e.g. --yes); without it, No, as nobody can answer.
   bool answerYes = false;
@@ -37,21 +37,6 @@ class TerminalPorts final : public ui::DialogPort,
   void SetStatusText(int part, const ui::Text& text) override {
     if (part == 1 && statusShown) statusShown(text);
   }
-  void ExpectRows(int) override {}
-  void InsertRow(int) override {}
-  void DeleteAllRows() override {}
-  void DeleteRow(int) override {}
-  void RedrawRow(int) override {}
-  void SelectRow(int, bool) override {}
-  void ScrollToRow(int) override {}
-  void SuspendRedraw() override {}
-  void ResumeRedraw() override {}
-  void ListChanged() override {}
-  void RefreshCommandStates() override {}
-  void SetTrayState(ui::TrayState) override {}
-  void SetWaitCursor(bool) override {}
-  bool ShiftHeld() const override { return false; }
-  void PlaySound(const ui::Text&) override {}
 };
 
 // The main window of the network commands on a terminal: never visible, so the commands keep

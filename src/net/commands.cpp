@@ -27,6 +27,13 @@ bool NetworkCommands::ConversationExists() const {
 // Between the conversations of a cycle no conversation exists, yet the cycle holds the network.
 bool NetworkCommands::Idle() const { return !ConversationExists() && !conversation_.flags.cycleBusy; }
 
+bool NetworkCommands::Waiting() {
+  if (ConversationExists()) return true;
+  if (waitTicks_ <= 0) return false;
+  --waitTicks_;
+  return true;
+}
+
 CheckParts NetworkCommands::ForCheck() {
   return {settings_, table_, parts_.list, parts_.shell, *this, parts_.zone, parts_.clock, parts_.rowOf,
           [this] { return noticeShowing_; }};
@@ -181,11 +188,7 @@ bool NetworkCommands::SendNow(const store::ItemRef& item) {
 }
 
 void NetworkCommands::SingleSendTick() {
-  if (ConversationExists()) return;
-  if (waitTicks_ > 0) {
-    --waitTicks_;
-    return;
-  }
+  if (Waiting()) return;
   parts_.loop.KillTimer(kSingleSendTimer);
   RunFlags& flags = conversation_.flags;
   flags.autoCheck = flags.cycleRunning = flags.shift = flags.cycleBusy = false;

@@ -125,6 +125,8 @@ class NetworkCommands final : public WorkHooks {
   // A closed conversation exists until its end processing has run.
   bool ConversationExists() const;
   bool Idle() const;
+  // A send tick's wait: while a conversation exists, or while wait ticks remain (one counted down).
+  bool Waiting();
   store::MailBox& Box(int index) { return *table_.boxes[static_cast<std::size_t>(index)]; }
   int BoxCount() const { return static_cast<int>(table_.boxes.size()); }
   CheckParts ForCheck();

@@ -139,11 +139,7 @@ void NetworkCommands::StartUpdateAll() {
 }
 
 void NetworkCommands::UpdateAllTick() {
-  if (ConversationExists()) return;
-  if (waitTicks_ > 0) {
-    --waitTicks_;
-    return;
-  }
+  if (Waiting()) return;
   if (position_ >= store::kFirstAccountIndex && position_ < BoxCount() && Box(position_).CyclicFlag == 0 &&
       !accountGaveUp_) {
     if (store::NextSendMarkedFor(table_, -1, position_) >= 0) {
@@ -203,11 +199,7 @@ void NetworkCommands::StartSendCycle() {
 }
 
 void NetworkCommands::SendCycleTick() {
-  if (ConversationExists()) return;
-  if (waitTicks_ > 0) {
-    --waitTicks_;
-    return;
-  }
+  if (Waiting()) return;
   if (position_ >= store::kFirstAccountIndex && !accountGaveUp_ &&
       store::NextSendMarkedFor(table_, -1, position_) >= 0) {
     // Sending takes the mark off every item it dealt with, so the next tick finds the next one;

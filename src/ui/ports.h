@@ -67,4 +67,29 @@ class ShellPort {
   virtual void PlaySound(const Text& file) = 0;
 };
 
+// For where no list is on screen (a terminal, a test run): every change is let pass.
+class QuietListView : public ListViewPort {
+ public:
+  void ExpectRows(int) override {}
+  void InsertRow(int) override {}
+  void DeleteAllRows() override {}
+  void DeleteRow(int) override {}
+  void RedrawRow(int) override {}
+  void SelectRow(int, bool) override {}
+  void ScrollToRow(int) override {}
+  void SuspendRedraw() override {}
+  void ResumeRedraw() override {}
+  void ListChanged() override {}
+};
+
+// For where there is no window, tray or sound: Shift is never held.
+class QuietShell : public ShellPort {
+ public:
+  void RefreshCommandStates() override {}
+  void SetTrayState(TrayState) override {}
+  void SetWaitCursor(bool) override {}
+  bool ShiftHeld() const override { return false; }
+  void PlaySound(const Text&) override {}
+};
+
 }  // namespace zelk::ui

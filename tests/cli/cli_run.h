@@ -1,11 +1,16 @@
 #pragma once
 // Running zelk-cli as a user does: a real process over a home directory made for the test.
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
+#include <optional>
+#include <random>
 #include <string>
+#include <thread>
 #include <string_view>
 #include <vector>
 
@@ -66,6 +71,19 @@ inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>&
   if (posix_spawn(&pid, ZELK_CLI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&files);
   return pid;
+}
+
+// Starts zelk-cli as StartCli does and kills it with SIGKILL at a random moment within `limit`.
+// True when the kill caught it running, false when it had ended; nothing when it did not start.
+inline std::optional<bool> KillCliWithin(const test::TempDir& home, const std::vector<std::string>& args,
+                                         std::mt19937& random, std::chrono::microseconds limit) {
+  const pid_t pid = StartCli(home, args);
+  if (pid <= 0) return std::nullopt;
+  std::this_thread::sleep_for(std::chrono::microseconds(random() % (limit.count() + 1)));
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return std::nullopt;
+  return WIFSIGNALED(status);
 }
 
 }  // namespace zelk::test

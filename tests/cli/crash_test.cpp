@@ -65,19 +65,15 @@ TEST(CliKilled, EveryFileHoldsTheStateBeforeOrAfterTheInterruptedSave) {
   ASSERT_NE(read, unread);
 
   std::mt19937 random(20261209);
-  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
+  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime);
   int caught = 0;
   for (int run = 0; run < 200; ++run) {
     std::vector<std::string> args = {"mark", "Work"};
     for (int row = 1; row <= 3000; ++row) args.push_back(std::to_string(row));
     args.push_back(run % 2 == 0 ? "--read" : "--unread");
-    const pid_t pid = test::StartCli(home, args);
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (limit + 1)));
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    caught += WIFSIGNALED(status) ? 1 : 0;
+    const std::optional<bool> killed = test::KillCliWithin(home, args, random, limit);
+    ASSERT_TRUE(killed.has_value());
+    caught += *killed ? 1 : 0;
 
     const std::string mailbox = platform::ReadWholeFile(home.file("MailBox0.dat")).value_or("");
     ASSERT_TRUE(mailbox == read || mailbox == unread) << "run " << run << ": " << mailbox.size() << " bytes";

@@ -161,19 +161,15 @@ TEST_F(CliCycles, ChecksKilledAtRandomMomentsLeaveWholeFilesAndLoseNothing) {
     runTime = std::min(runTime, std::chrono::steady_clock::now() - started);
   }
   std::mt19937 random(20261209);
-  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
+  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime);
   int caught = 0;
   for (int run = 0; run < 200; ++run) {
     const std::vector<std::string> before = Subjects(home, 0);
     const int lastNo = LastNo(home);
     server->DeliverMessage("u1", Message("u1", ++delivered));
-    const pid_t pid = test::StartCli(home, {"check", "One"});
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (limit + 1)));
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    caught += WIFSIGNALED(status) ? 1 : 0;
+    const std::optional<bool> killed = test::KillCliWithin(home, {"check", "One"}, random, limit);
+    ASSERT_TRUE(killed.has_value());
+    caught += *killed ? 1 : 0;
 
     // The mailbox as it was, or with everything after the old LastNo added; the profile's
     // counter as it was, or at the last message, and never past what the mailbox holds.
@@ -215,20 +211,16 @@ TEST_F(CliCycles, UpdatesKilledAtRandomMomentsLeaveEachFileBeforeOrAfter) {
   ASSERT_NE(before, after);
 
   std::mt19937 random(20261210);
-  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime).count();
+  const auto limit = std::chrono::duration_cast<std::chrono::microseconds>(runTime);
   int caught = 0;
   for (int run = 0; run < 200; ++run) {
     if (File() != before) {
       ASSERT_EQ(RunCli(home, rows).status, 0);
     }
     ASSERT_EQ(File(), before);
-    const pid_t pid = test::StartCli(home, {"update", "One"});
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (limit + 1)));
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    caught += WIFSIGNALED(status) ? 1 : 0;
+    const std::optional<bool> killed = test::KillCliWithin(home, {"update", "One"}, random, limit);
+    ASSERT_TRUE(killed.has_value());
+    caught += *killed ? 1 : 0;
     const std::string now = File();
     ASSERT_TRUE(now == before || now == after) << "run " << run << ": " << now.size() << " bytes";
     ASSERT_EQ(Subjects(home, 0).size(), 40u);
