@@ -13,7 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "net/tcp_connection.h"
 #include "net/transport.h"
+#include "platform/event_loop.h"
 
 namespace {
 
@@ -49,6 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   int pair[2];
   Check(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0, "no socket pair");
+  platform::PollEventLoop loop;
+  struct : ConnectionEvents {
+    void Readable() override {}
+    void SendProgressed() override {}
+    void SendFailed() override {}
+  } events;
+  TcpConnection connection(loop, pair[0], events);
   LineTransport transport;
   std::string stream;
   bool stopped = false;
@@ -57,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(::write(pair[1], piece.data(), piece.size()) == static_cast<ssize_t>(piece.size()), "short write");
     stream += piece;
     PollResult result;
-    while ((result = transport.PollReceive(pair[0], sink)) == kPollDelivered) {
+    while ((result = transport.PollReceive(connection, sink)) == kPollDelivered) {
       if (sink.lines.size() == sink.stopAt + 1) stopped = true;
     }
     Check(result == kPollNothing, "unexpected poll result");
@@ -76,10 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(transport.pending() == std::string_view(stream).substr(start), "wrong carry-over");
     ::close(pair[1]);
     pair[1] = -1;
-    Check(transport.PollReceive(pair[0], sink) == kPollClosed, "close not reported");
+    Check(transport.PollReceive(connection, sink) == kPollClosed, "close not reported");
   }
   Check(sink.lines == expected, "lines differ from a plain split");
-  ::close(pair[0]);
   if (pair[1] >= 0) ::close(pair[1]);
   return 0;
 }

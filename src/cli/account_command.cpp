@@ -65,7 +65,7 @@ void FillSheet(store::MailBox& box, const std::string& name, const AccountOption
   if (options.address) box.MailAddress = options.address;
   if (options.smtpServer) box.SmtpServer = options.smtpServer;
   if (options.smtpPort) box.SmtpPort = *options.smtpPort;
-  box.PopAddr = 0;  // a new server is resolved afresh
+  box.PopAddr.clear();  // a new server is resolved afresh
 }
 
 // The empty account a profile without accounts gets at start: `add` fills it rather than

@@ -1,5 +1,8 @@
 #include "net/conversation.h"
 
+#include <new>
+#include <optional>
+
 #include "platform/utf8.h"
 
 namespace zelk::net {
@@ -60,41 +63,88 @@ bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::u
   parts_.log.StartConversation(KindName(kind), parts_.clock);
   mailbox_ = mailbox;
   parts_.shell.SetWaitCursor(true);
-  // Installed before resolving, so that a start that fails from here on ends the handler too.
+  // Installed before the lookup, so that a start that fails from here on ends the handler too.
   handler_ = std::move(handler);
   step = 0;
   loginOnly_ = loginOnly;
   if (kind == ConversationKind::kSend) flags.updateOrSend = true;
 
-  platform::Text error;
-  std::uint32_t address = settings_.IPCache == 1 ? endpoint.cachedAddress : 0;
-  if (address == 0) {
-    resolving_ = true;
-    SetStatus("Finding Host...", 1);
-    address = ResolveServer(endpoint.server.value_or(""), error);
-    resolving_ = false;
-    endpoint.cachedAddress = address;
-    if (address == 0) {
-      EndConversation(mailbox);
-      ShowConversationError(error, mailbox);
-      return false;
-    }
-  }
+  // The time-out bounds the lookup and the connect too: nothing may hold the conversation forever.
   ArmTimeout();
-  SetStatus("Connecting...", 1);
-  const int fd = OpenConnection(address, endpoint.port, error);
-  if (fd < 0) {
+  SetStatus("Finding Host...", 1);
+  const platform::Text& server = endpoint.server.value_or("");
+  if (server.empty()) {
     EndConversation(mailbox);
-    ShowConversationError(error, mailbox);
+    ShowConversationError("Server name not set", mailbox);
     return false;
   }
-  socket_ = fd;
+  cachedAddress_ = &endpoint.cachedAddress;
+  port_ = endpoint.port;
+  const std::optional<IpAddress> cached =
+      settings_.IPCache == 1 ? ParseIpLiteral(endpoint.cachedAddress) : std::nullopt;
+  std::string local;
+  try {
+    local = platform::TextToLocal(server);
+  } catch (const std::bad_alloc&) {
+    EndConversation(mailbox);
+    ShowConversationError("Memory Allocation error", mailbox);
+    return false;
+  }
+  if (cached) {
+    Connect({*cached});
+  } else if (const std::optional<IpAddress> literal = ParseIpLiteral(local)) {
+    Connect({*literal});
+  } else if (local.find('\0') != std::string::npos) {
+    // A zero byte would silently shorten the name to another host's.
+    EndConversation(mailbox);
+    ShowConversationError("Unable to find email server", mailbox);
+    return false;
+  } else {
+    lookup_ = std::make_unique<HostLookup>(parts_.loop, parts_.resolver, std::move(local),
+                                           [this](LookupOutcome outcome, std::vector<IpAddress> addresses) {
+                                             OnLookedUp(outcome, std::move(addresses));
+                                           });
+  }
+  // Stop is possible from here on, while the lookup or the connect runs.
+  if (socket_ == kPreparing) parts_.shell.RefreshCommandStates();
+  return socket_ != kNoSocket;
+}
+
+void Conversation::OnLookedUp(LookupOutcome outcome, std::vector<IpAddress> addresses) {
+  lookup_.reset();
+  if (outcome == LookupOutcome::kFound) {
+    Connect(std::move(addresses));
+    return;
+  }
+  const int mailbox = mailbox_;
+  EndConversation(mailbox);
+  ShowConversationError(outcome == LookupOutcome::kOutOfMemory ? "Memory Allocation error" : "Unable to find email server",
+                        mailbox);
+}
+
+void Conversation::Connect(std::vector<IpAddress> addresses) {
+  SetStatus("Connecting...", 1);
+  attempts_ = std::make_unique<ConnectAttempts>(
+      parts_.loop, std::move(addresses), port_,
+      [this](std::optional<ConnectAttempts::Winner> winner, const platform::Text& error) { OnConnected(winner, error); });
+  attempts_->Start();
+}
+
+void Conversation::OnConnected(std::optional<ConnectAttempts::Winner> winner, const platform::Text& error) {
+  attempts_.reset();
+  if (!winner) {
+    const int mailbox = mailbox_;
+    EndConversation(mailbox);
+    ShowConversationError(error, mailbox);
+    return;
+  }
+  *cachedAddress_ = ToText(winner->address);
+  socket_ = winner->fd;
   // Readiness, not a timer, drives receiving, so nothing limits how fast mail arrives.
-  parts_.loop.WatchReadable(fd, [this] { OnReadable(); });
+  connection_ = std::make_unique<TcpConnection>(parts_.loop, winner->fd, *this);
   parts_.shell.RefreshCommandStates();
   parts_.shell.SetTrayState(ui::TrayState::kBusy);
   parts_.shell.SetWaitCursor(false);
-  return true;
 }
 
 void Conversation::Refuse(int mailbox, const platform::Text& error) {
@@ -121,7 +171,7 @@ const platform::Text& Conversation::Password(const store::OptionalText& saved, c
   return oneTimePassword_;
 }
 
-int Conversation::Send(std::string_view command) { return SendText(socket_, command); }
+int Conversation::Send(std::string_view command) { return connection_ && connection_->Send(command) ? 0 : -1; }
 
 void Conversation::SetStatus(const platform::Text& text, int part) {
   platform::Text shown = text;
@@ -140,9 +190,9 @@ bool Conversation::LineReceived(std::string_view line) {
   return false;
 }
 
-void Conversation::OnReadable() {
+void Conversation::Readable() {
   const int fd = socket_;
-  const PollResult result = transport_.PollReceive(fd, *this);
+  const PollResult result = transport_.PollReceive(*connection_, *this);
   if (socket_ != fd) return;  // the handler ended the conversation
   const int mailbox = mailbox_;
   switch (result) {
@@ -153,12 +203,7 @@ void Conversation::OnReadable() {
       return;
     case kPollClosed:
       if (step == kQuitSent) {
-        // The server's close after QUIT is the normal end; the end processing follows at once.
-        CloseSocket();
-        DropHandler(mailbox);
-        parts_.loop.KillTimer(kTimeoutTimer);
-        parts_.hooks.ShowCounts();
-        parts_.loop.SetTimer(kPollTimer, std::chrono::milliseconds(1), [this] { RunEndProcessing(); });
+        ClosedAfterQuit(mailbox);
         return;
       }
       EndConversation(mailbox);
@@ -173,6 +218,29 @@ void Conversation::OnReadable() {
       ShowConversationError("Memory Allocation error", mailbox);
       return;
   }
+}
+
+void Conversation::ClosedAfterQuit(int mailbox) {
+  CloseSocket();
+  DropHandler(mailbox);
+  parts_.loop.KillTimer(kTimeoutTimer);
+  parts_.hooks.ShowCounts();
+  parts_.loop.SetTimer(kPollTimer, std::chrono::milliseconds(1), [this] { RunEndProcessing(); });
+}
+
+// A peer still taking what was queued is not idle: a large message on a slow line must not meet
+// the inactivity time-out while it goes out.
+void Conversation::SendProgressed() { ArmTimeout(); }
+
+void Conversation::SendFailed() {
+  const int mailbox = mailbox_;
+  // After QUIT the server may close before it has read everything: that is the normal end.
+  if (step == kQuitSent) {
+    ClosedAfterQuit(mailbox);
+    return;
+  }
+  EndConversation(mailbox);
+  ShowConversationError("Send error", mailbox);
 }
 
 void Conversation::RunEndProcessing() {
@@ -206,11 +274,11 @@ void Conversation::OnTimeout() {
 }
 
 void Conversation::CloseSocket() {
-  // 0 marks a conversation being prepared: there is no socket to close yet.
-  if (socket_ > 0) {
-    parts_.loop.Unwatch(socket_);
-    CloseConnection(socket_, transport_);
-  }
+  // A lookup abandoned here is dropped when its worker answers; pending connects are closed.
+  lookup_.reset();
+  attempts_.reset();
+  connection_.reset();
+  transport_.Reset();
   socket_ = kNoSocket;
 }
 
@@ -223,8 +291,7 @@ void Conversation::DropHandler(int index) {
 }
 
 void Conversation::EndConversation(int index) {
-  if (!resolving_) CloseSocket();
-  socket_ = kNoSocket;
+  CloseSocket();
   parts_.loop.KillTimer(kTimeoutTimer);
   DropHandler(index);
   parts_.loop.KillTimer(kPollTimer);
@@ -271,7 +338,12 @@ void Conversation::ShowConversationError(const platform::Text& text, int index) 
 }
 
 bool Conversation::CutShort() {
-  if (socket_ <= 0 || resolving_) return false;
+  if (Opening()) {
+    CloseSocket();
+    DropHandler(mailbox_);
+    mailbox_ = -1;
+  }
+  if (!connection_) return false;
   for (const int timer : {kPollTimer, kSendCycleTimer, kSingleSendTimer, kCheckAllTimer, kUpdateAllTimer,
                           kTimeoutTimer, kDialWaitTimer}) {
     parts_.loop.KillTimer(timer);
@@ -312,8 +384,10 @@ void Conversation::Stop() {
   flags.cycleBusy = flags.cycleRunning = flags.autoCheck = flags.updateOrSend = flags.shift = false;
   flags.newMailCount = -1;
   if (parts_.hooks.Dialing()) parts_.hooks.HangUp();
-  if (socket_ > 0 && !resolving_) {
-    if (step != 0 && step != kQuitSent) {
+  if (connection_ || Opening()) {
+    // RSET and QUIT would wait behind bytes the server is not taking (and inside a message's
+    // DATA they would become its text): with anything still queued, the connection is dropped.
+    if (connection_ && step != 0 && step != kQuitSent && connection_->Queued() == 0) {
       step = kQuitSent;
       for (const std::string_view command : {std::string_view("RSET\r\n"), std::string_view("QUIT\r\n")}) {
         LogReceived(command);

@@ -6,7 +6,10 @@
 #include <string_view>
 
 #include "config/settings.h"
+#include "net/connect_attempts.h"
 #include "net/conversation_log.h"
+#include "net/host_lookup.h"
+#include "net/tcp_connection.h"
 #include "net/transport.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
@@ -30,7 +33,7 @@ inline constexpr int kTimeoutTimer = 7;
 inline constexpr int kDialWaitTimer = 10;
 
 inline constexpr int kNoSocket = -1;   // no conversation
-inline constexpr int kPreparing = 0;   // password prompt, resolving, connecting
+inline constexpr int kPreparing = 0;   // password prompt, lookup, connecting
 inline constexpr int kQuitSent = -1;   // the step once QUIT is out: the server's close is the end
 
 class Conversation;
@@ -95,7 +98,8 @@ struct Endpoint {
   const store::MailBox& account;  // whose name titles the password prompt
   const store::OptionalText& server;
   int port;
-  std::uint32_t& cachedAddress;   // reused with IPCache 1; 0: not resolved yet
+  std::string& cachedAddress;     // the address that last worked, as text; reused with IPCache 1
+
   bool needsPassword;             // when false no password is ever asked for
   const store::OptionalText& savedPassword;
   store::OptionalText& typedPassword;  // typed with "Do not save password" ticked: kept for the run
@@ -109,9 +113,10 @@ struct ConversationParts {
   WorkHooks& hooks;
   const ConversationLog& log;
   const platform::Clock& clock;
+  Resolver resolver = SystemResolver;  // runs on a worker thread
 };
 
-class Conversation final : public LineSink {
+class Conversation final : public LineSink, public ConnectionEvents {
  public:
   Conversation(ConversationParts parts, const config::Settings& settings, store::MailBoxTable& table);
   ~Conversation() override;
@@ -119,10 +124,12 @@ class Conversation final : public LineSink {
   Conversation& operator=(const Conversation&) = delete;
 
   // Opens a conversation: password prompt when both passwords are empty, log header, handler,
-  // address (resolved unless IPCache allows the cached one), time-out, connect. False when a
-  // conversation exists already, the prompt was cancelled, or resolving or connecting failed
-  // (the error is then shown). A cancelled send also ends the work it belonged to, so that a
-  // send cycle stops. A send sets the update-or-send flag.
+  // time-out, then the address (the cached one with IPCache 1, a literal one as it stands, else a
+  // lookup on a worker thread) and the connect, both finishing later on the event loop. False when
+  // a conversation exists already, the prompt was cancelled or the server name is empty (the
+  // error is then shown); a lookup or connect that fails later ends the conversation with its
+  // error shown. A cancelled send also ends the work it belonged to, so that a send cycle stops.
+  // A send sets the update-or-send flag.
   bool Start(const Endpoint& endpoint, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler,
              bool loginOnly);
   // The same with the account's own POP3 server (Server, Port, PopAddr) and password (Pass, TmpPass).
@@ -133,9 +140,9 @@ class Conversation final : public LineSink {
   void Refuse(int mailbox, const platform::Text& error);
   // The Stop command: RSET and QUIT once the server has been answered, else an immediate close.
   void Stop();
-  // The end of the program: an open conversation past resolving is cut short (the cycles'
-  // timers killed, RSET and QUIT sent without waiting, the connection closed). True when there
-  // was one.
+  // The end of the program: an open conversation is cut short (the cycles' timers killed, RSET
+  // and QUIT sent without waiting, the connection closed); a lookup or connect under way is
+  // dropped. True when a connection was open.
   bool CutShort();
   // While the dial-up request before a conversation waits, the network counts as busy (socket
   // 0): no command or cycle tick starts a conversation meanwhile.
@@ -153,7 +160,8 @@ class Conversation final : public LineSink {
   // The saved password, else the one kept from an earlier prompt, else the one typed at this
   // conversation's prompt with "Do not save password" cleared.
   const platform::Text& Password(const store::OptionalText& saved, const store::OptionalText& typed) const;
-  // 0 when the command went out, -1 on a socket error.
+  // 0 when the command is on its way (queued behind what the server has not taken yet), -1 when
+  // the connection has failed.
   int Send(std::string_view command);
   void SetStatus(const platform::Text& text, int part);
   void LogReceived(std::string_view line);
@@ -165,9 +173,21 @@ class Conversation final : public LineSink {
   // The length of a minute for the time-out, so tests need not wait minutes.
   void SetMinuteForTesting(std::chrono::milliseconds minute) { minute_ = minute; }
 
+  // ConnectionEvents, for the connection only.
+  void Readable() override;
+  void SendProgressed() override;
+  void SendFailed() override;
+
  private:
   bool LineReceived(std::string_view line) override;
-  void OnReadable();
+
+  void Connect(std::vector<IpAddress> addresses);
+  void OnLookedUp(LookupOutcome outcome, std::vector<IpAddress> addresses);
+  void OnConnected(std::optional<ConnectAttempts::Winner> winner, const platform::Text& error);
+  // A lookup or connect under way.
+  bool Opening() const { return lookup_ || attempts_; }
+  // The server's close after QUIT: the normal end, whose processing follows at once.
+  void ClosedAfterQuit(int mailbox);
   void RunEndProcessing();
   void OnTimeout();
   void ArmTimeout();
@@ -183,11 +203,15 @@ class Conversation final : public LineSink {
   const config::Settings& settings_;
   store::MailBoxTable& table_;
   LineTransport transport_;
+  std::unique_ptr<HostLookup> lookup_;
+  std::unique_ptr<ConnectAttempts> attempts_;
+  std::unique_ptr<TcpConnection> connection_;
+  std::string* cachedAddress_ = nullptr;  // where the address that connected is kept
+  int port_ = 0;
   std::unique_ptr<ProtocolHandler> handler_;
   int socket_ = kNoSocket;
   int mailbox_ = -1;
   bool loginOnly_ = false;
-  bool resolving_ = false;
   bool markedDialing_ = false;  // socket 0 stands for a dial-up request, not a conversation
   platform::Text oneTimePassword_;  // typed with "Do not save password" cleared: this conversation only
   std::chrono::milliseconds minute_{60'000};

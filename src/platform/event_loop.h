@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace zelk::platform {
@@ -22,8 +23,13 @@ class EventLoop {
   virtual bool HasTimer(int id) const = 0;
   // `ready` runs whenever the descriptor can be read (data, end of stream or an error).
   virtual void WatchReadable(int fd, Callback ready) = 0;
+  // `ready` runs whenever the descriptor can be written (room, a finished connect, or an error).
+  virtual void WatchWritable(int fd, Callback ready) = 0;
+  virtual void UnwatchWritable(int fd) = 0;
+  // Stops watching the descriptor for both.
   virtual void Unwatch(int fd) = 0;
-  // `call` runs once, after the current event.
+  // `call` runs once, after the current event, on the loop's thread. The one operation that other
+  // threads may call: a worker hands its result back through it.
   virtual void Post(Callback call) = 0;
   // Runs events until `done` answers true: a nested wait during which timers, sockets and posted
   // calls keep running. Returns false when nothing is left that could ever make `done` true.
@@ -36,7 +42,14 @@ class PollEventLoop final : public EventLoop {
   void SetTimer(int id, std::chrono::milliseconds period, Callback fire) override;
   void KillTimer(int id) override;
   bool HasTimer(int id) const override;
+  PollEventLoop();
+  ~PollEventLoop() override;
+  PollEventLoop(const PollEventLoop&) = delete;
+  PollEventLoop& operator=(const PollEventLoop&) = delete;
+
   void WatchReadable(int fd, Callback ready) override;
+  void WatchWritable(int fd, Callback ready) override;
+  void UnwatchWritable(int fd) override;
   void Unwatch(int fd) override;
   void Post(Callback call) override;
   bool RunUntil(const std::function<bool()>& done) override;
@@ -52,8 +65,11 @@ class PollEventLoop final : public EventLoop {
   bool RunOnce();
 
   std::map<int, Timer> timers_;
-  std::map<int, std::shared_ptr<Callback>> watched_;
+  std::map<int, std::shared_ptr<Callback>> readable_;
+  std::map<int, std::shared_ptr<Callback>> writable_;
+  std::mutex postedMutex_;
   std::vector<Callback> posted_;
+  int wakeFd_ = -1;  // an eventfd: a Post from another thread ends the wait in poll()
 };
 
 }  // namespace zelk::platform

@@ -27,7 +27,7 @@ struct MailBox {
   OptionalText Pass;
   OptionalText TmpPass;  // typed at the prompt, never saved
   int APOP = 0;
-  std::uint32_t PopAddr = 0;  // cached IPv4 address of Server, 0 = not resolved
+  std::string PopAddr;  // the address of Server that last worked (IPv4 or IPv6 text); empty: none yet
   int MailCnt = 0;
   int MailSize = 0;
   std::optional<std::string> LastMessageId;  // 8-bit: compared with what the server sends
@@ -47,7 +47,7 @@ struct MailBox {
   OptionalText SmtpUser;
   OptionalText SmtpPass;
   OptionalText SmtpTmpPass;
-  std::uint32_t SmtpAddr = 0;
+  std::string SmtpAddr;  // the same for SmtpServer
   int NewMail = 0;
   int UnreadMark = 0;
   int CyclicFlag = 0;  // exempt from "check all"

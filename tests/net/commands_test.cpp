@@ -166,7 +166,7 @@ TEST(CheckAll, LeavesOutCyclicAccountsAndTellsOfTheNewMail) {
   f.box(3).CyclicFlag = 1;
   f.box(4).Port = three.port();
   ASSERT_TRUE(f.commands->CheckAll());
-  EXPECT_GT(f.commands->conversation().socket(), 0);  // the first account at once, not a tick later
+  EXPECT_NE(f.commands->conversation().socket(), kNoSocket);  // the first account at once, not a tick later
   EXPECT_FALSE(f.commands->CheckAll());                // the cycle holds the network
   ASSERT_TRUE(f.RunToIdle());
   CommandsFixture::Served({&one, &three});

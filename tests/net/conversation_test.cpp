@@ -2,14 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "platform/files.h"
 #include "support/fake_ports.h"
 #include "support/fixed_clock.h"
+#include "support/process_counts.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
+#include "support/unanswered_listener.h"
 
 namespace zelk::net {
 namespace {
@@ -62,7 +70,7 @@ struct Fixture {
   test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
   std::unique_ptr<Conversation> conversation;
 
-  Fixture() {
+  explicit Fixture(Resolver resolver = SystemResolver) {
     settings.RasCheckEndDisCon = 0;
     store::Init(table);
     store::NoSelector selector;
@@ -72,7 +80,7 @@ struct Fixture {
     box.Server = "127.0.0.1";
     box.Pass = "secret";
     table.selected = 0;
-    conversation = std::make_unique<Conversation>(ConversationParts{loop, ports, ports, ports, hooks, log, clock}, settings, table);
+    conversation = std::make_unique<Conversation>(ConversationParts{loop, ports, ports, ports, hooks, log, clock, std::move(resolver)}, settings, table);
     conversation->SetMinuteForTesting(200ms);
   }
   bool StartWith(const ScriptedServer& server, std::unique_ptr<ProtocolHandler> handler) {
@@ -89,8 +97,8 @@ TEST(Conversation, AQuitAnsweredByACloseEndsQuietly) {
   Fixture f;
   ScriptedServer server({Send("+OK ready\r\n"), Expect("QUIT"), Send("+OK bye\r\n"), Close()});
   ASSERT_TRUE(f.StartWith(server, QuitAtGreeting()));
-  EXPECT_TRUE(f.Called("tray busy"));
   f.RunToIdle();
+  EXPECT_TRUE(f.Called("tray busy"));
   EXPECT_TRUE(server.WaitDone());
   EXPECT_EQ(server.failures(), "");
   EXPECT_EQ(f.hooks.notified, std::vector<int>{-1});
@@ -198,6 +206,110 @@ TEST(Conversation, StopQuitsPolitelyOnceAnsweredAndClosesAtOnceBefore) {
     EXPECT_TRUE(server.WaitDone());
     EXPECT_TRUE(server.lines().empty());
   }
+}
+
+// A name lookup that takes five seconds unless released earlier: a slow resolver behind the seam.
+// Its state is shared with the worker, which may outlive the test's stack.
+struct SlowLookup {
+  struct State {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+  };
+  std::shared_ptr<State> state = std::make_shared<State>();
+  Resolver resolver() const {
+    return [state = state](const std::string&) {
+      std::unique_lock lock(state->mutex);
+      state->released.wait_for(lock, 5s, [&] { return state->release; });
+      return std::vector<IpAddress>{*ParseIpLiteral("127.0.0.1")};
+    };
+  }
+  void Release() const {
+    {
+      const std::lock_guard lock(state->mutex);
+      state->release = true;
+    }
+    state->released.notify_all();
+  }
+};
+
+// A server that greets and then never reads again.
+struct StalledReader {
+  int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int accepted = -1;
+  int port = 0;
+  StalledReader() {
+    sockaddr_in here{};
+    here.sin_family = AF_INET;
+    here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof here;
+    EXPECT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&here), sizeof here), 0);
+    EXPECT_EQ(::listen(listener, 1), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&here), &length);
+    port = ntohs(here.sin_port);
+  }
+  void Greet() {
+    accepted = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    ASSERT_EQ(::write(accepted, "+OK\r\n", 5), 5);
+  }
+  ~StalledReader() {
+    if (accepted >= 0) ::close(accepted);
+    ::close(listener);
+  }
+};
+
+// Whatever the conversation waits for (a slow lookup, a connect that no server answers, a server
+// that takes no more of a large message), the event loop keeps running, Stop ends it at once and
+// the time-out with its text, and no descriptor or thread is left behind.
+TEST(Conversation, StopAndTheTimeOutEndEveryWaitAtOnceWithoutBlockingTheLoop) {
+  enum class Wait { kLookup, kConnect, kSendQueue };
+  const std::size_t threads = test::RunningThreads();
+  for (const Wait wait : {Wait::kLookup, Wait::kConnect, Wait::kSendQueue}) {
+    for (const bool stop : {true, false}) {
+      const std::string what = std::to_string(static_cast<int>(wait)) + (stop ? " stop" : " time-out");
+      const test::UnansweredListener unanswered;
+      StalledReader stalled;
+      const SlowLookup slow;
+      Fixture f(slow.resolver());
+      f.settings.TimeoutInterval = 1;  // 300 ms here
+      f.conversation->SetMinuteForTesting(300ms);
+      store::MailBox& box = *f.table.boxes[2];
+      box.Server = wait == Wait::kLookup ? "slow.example" : "127.0.0.1";
+      box.Port = wait == Wait::kSendQueue ? stalled.port : unanswered.port();
+      const std::size_t descriptors = test::OpenDescriptors();
+
+      ASSERT_TRUE(f.conversation->Start(2, ConversationKind::kCheck,
+                                        std::make_unique<FunctionHandler>([](Conversation& c, auto, auto&) {
+                                          c.step = 1;
+                                          return c.Send(std::string(32 << 20, 'x')) == 0;
+                                        }),
+                                        false))
+          << what;
+      int ticks = 0;
+      f.loop.SetTimer(99, 10ms, [&] { ++ticks; });
+      if (wait == Wait::kSendQueue) {
+        f.loop.RunUntil([&] { return f.conversation->socket() > 0; });
+        stalled.Greet();
+      }
+      f.loop.RunUntil([&] { return ticks >= 15; });  // the loop runs on, 150 ms into the wait
+      EXPECT_NE(f.conversation->socket(), kNoSocket) << what;
+      const auto start = std::chrono::steady_clock::now();
+      if (stop) f.conversation->Stop();
+      f.loop.RunUntil([&] { return f.conversation->socket() == kNoSocket; });
+      const auto took = std::chrono::steady_clock::now() - start;
+      f.loop.KillTimer(99);
+      if (stop) {
+        EXPECT_LT(took, 100ms) << what;
+        EXPECT_FALSE(f.Called("message Error - Work: Connection timed-out")) << what;
+      } else {
+        EXPECT_TRUE(f.Called("message Error - Work: Connection timed-out")) << what;
+      }
+      EXPECT_EQ(f.conversation->mailbox(), -1) << what;
+      EXPECT_EQ(test::OpenDescriptors(), descriptors + (wait == Wait::kSendQueue ? 1 : 0)) << what;  // + the accepted
+      slow.Release();
+    }
+  }
+  EXPECT_EQ(test::ThreadsSettledAt(threads), threads);
 }
 
 }  // namespace

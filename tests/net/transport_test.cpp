@@ -1,5 +1,8 @@
 #include "net/transport.h"
 
+#include "net/tcp_connection.h"
+#include "platform/event_loop.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -9,8 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <iterator>
 #include <new>
 
 #include "support/code_page_scope.h"
@@ -32,39 +33,53 @@ struct Recorder : LineSink {
   }
 };
 
-// A connected pair of local sockets. What the test writes into `peer` in one go arrives at `fd`
-// in one read, so a test decides exactly where one read ends and the next begins.
+// Connection events a test does not look at, or counts.
+struct Events : ConnectionEvents {
+  int progressed = 0;
+  int failed = 0;
+  void Readable() override {}
+  void SendProgressed() override { ++progressed; }
+  void SendFailed() override { ++failed; }
+};
+
+// A connected pair of local sockets, one end behind a TcpConnection. What the test writes into
+// `peer` in one go arrives in one read, so a test decides exactly where one read ends and the
+// next begins.
 struct SocketPair {
+  platform::PollEventLoop loop;
+  Events events;
   int fd = -1;
   int peer = -1;
+  std::unique_ptr<TcpConnection> connection;
   explicit SocketPair(int type = SOCK_STREAM) {
     int both[2];
     if (::socketpair(AF_UNIX, type | SOCK_CLOEXEC, 0, both) == 0) fd = both[0], peer = both[1];
+    connection = std::make_unique<TcpConnection>(loop, fd, events);
   }
   ~SocketPair() {
-    if (fd >= 0) ::close(fd);
+    connection.reset();
     if (peer >= 0) ::close(peer);
   }
   void Write(std::string_view bytes) const { ASSERT_EQ(::write(peer, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
 };
 
-std::size_t OpenDescriptors() {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
-}
-
+// A plain blocking connect, for tests of what comes after it.
 int Connect(const test::ScriptedServer& server) {
-  platform::Text error;
-  const int fd = OpenConnection(test::ScriptedServer::address(), server.port(), error);
-  EXPECT_GE(fd, 0) << error;
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(server.port());
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
   return fd;
 }
 
-// Polls like the driver does on readiness, until the transport reports anything but data.
-PollResult ReceiveUntilEnd(int fd, LineTransport& transport, LineSink& sink) {
+// Reads on readiness, as the driver does, until the transport reports anything but data.
+PollResult ReceiveUntilEnd(int fd, Connection& connection, LineTransport& transport, LineSink& sink) {
   for (;;) {
     pollfd wait{fd, POLLIN, 0};
     if (::poll(&wait, 1, 5000) != 1) return kPollNothing;
-    if (const PollResult result = transport.PollReceive(fd, sink); result != kPollDelivered) return result;
+    if (const PollResult result = transport.PollReceive(connection, sink); result != kPollDelivered) return result;
   }
 }
 
@@ -90,9 +105,9 @@ TEST(LineTransport, CutsLinesOnlyAtCrLfWhereverReadsEnd) {
     Recorder sink;
     for (const std::string& read : c.reads) {
       pair.Write(read);
-      EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollDelivered);
+      EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollDelivered);
     }
-    EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollNothing);
+    EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollNothing);
     EXPECT_EQ(sink.lines, c.lines) << c.reads[0];
     EXPECT_EQ(transport.pending(), c.pending) << c.reads[0];
   }
@@ -104,9 +119,9 @@ TEST(LineTransport, StopDropsTheRestOfTheReadAndKeepsTheEarlierCarryOver) {
   Recorder sink;
   sink.stopAt = 0;
   pair.Write("+OK ");
-  ASSERT_EQ(transport.PollReceive(pair.fd, sink), kPollDelivered);
+  ASSERT_EQ(transport.PollReceive(*pair.connection, sink), kPollDelivered);
   pair.Write("one\r\ntwo\r\nthree\r\nfour");
-  EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollDelivered);
+  EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollDelivered);
   EXPECT_EQ(sink.lines, std::vector<std::string>{"+OK one"});
   EXPECT_EQ(transport.pending(), "+OK ");
 }
@@ -119,7 +134,7 @@ TEST(LineTransport, SinkMayCloseTheConnectionDuringDelivery) {
     int calls = 0;
     bool LineReceived(std::string_view) override {
       ++calls;
-      CloseConnection(-1, *transport);
+      transport->Reset();
       return answer;
     }
   };
@@ -130,9 +145,9 @@ TEST(LineTransport, SinkMayCloseTheConnectionDuringDelivery) {
     sink.transport = &transport;
     sink.answer = answer;
     pair.Write("carry");
-    ASSERT_EQ(transport.PollReceive(pair.fd, sink), kPollDelivered);
+    ASSERT_EQ(transport.PollReceive(*pair.connection, sink), kPollDelivered);
     pair.Write("\r\nsecond\r\nthird");
-    EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollDelivered);
+    EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollDelivered);
     EXPECT_EQ(sink.calls, 1);
     EXPECT_EQ(transport.pending(), "");
     EXPECT_EQ(transport.capacity(), 0u);
@@ -144,19 +159,18 @@ TEST(LineTransport, ReportsNothingCloseAndBadSockets) {
   {
     SocketPair pair;
     LineTransport transport;
-    EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollNothing);
+    EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollNothing);
     pair.Write("half a line");
     ::close(pair.peer), pair.peer = -1;
-    EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollDelivered);
-    EXPECT_EQ(transport.PollReceive(pair.fd, sink), kPollClosed);
+    EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollDelivered);
+    EXPECT_EQ(transport.PollReceive(*pair.connection, sink), kPollClosed);
     EXPECT_TRUE(sink.lines.empty());  // an unfinished line is not a line
   }
+  platform::PollEventLoop loop;
+  Events events;
+  TcpConnection nothing(loop, -1, events);
   LineTransport transport;
-  EXPECT_EQ(transport.PollReceive(-1, sink), kPollFailed);
-  int unused[2];
-  ASSERT_EQ(::pipe(unused), 0);
-  ::close(unused[0]), ::close(unused[1]);
-  EXPECT_EQ(transport.PollReceive(unused[0], sink), kPollFailed);
+  EXPECT_EQ(transport.PollReceive(nothing, sink), kPollFailed);
 }
 
 // Feeds `stream` through a socket pair as fast as the transport takes it.
@@ -170,7 +184,7 @@ PollResult FeedLargeStream(const std::string& stream, LineTransport& transport, 
       const ssize_t n = ::write(pair.peer, stream.data() + written, stream.size() - written);
       if (n > 0) written += static_cast<std::size_t>(n);
     }
-    const PollResult result = transport.PollReceive(pair.fd, sink);
+    const PollResult result = transport.PollReceive(*pair.connection, sink);
     most_held = std::max(most_held, transport.capacity());
     if (result == kPollOutOfMemory || (result == kPollNothing && written == stream.size())) return result;
   }
@@ -198,7 +212,10 @@ TEST(LineTransport, RefusesLinesBeyondTheLimitWithBoundedMemory) {
     EXPECT_EQ(sink.lines.size(), c.result == kPollNothing ? 2u : 1u);
     if (c.result == kPollOutOfMemory) {
       EXPECT_EQ(transport.capacity(), 0u);  // released at once, and refused until reset
-      EXPECT_EQ(transport.PollReceive(-1, sink), kPollOutOfMemory);
+      platform::PollEventLoop loop;
+      Events events;
+      TcpConnection nothing(loop, -1, events);
+      EXPECT_EQ(transport.PollReceive(nothing, sink), kPollOutOfMemory);
     } else {
       EXPECT_EQ(sink.lines[1].size(), c.length);
     }
@@ -210,41 +227,44 @@ TEST(LineTransport, ReceivesFromAServerInPiecesUntilItCloses) {
   test::ScriptedServer server({test::SendPieces({"+OK hel", "lo\r", "\n" + long_line + "\r\n", "-ERR bye\r\n"}),
                                test::Close()});
   const int fd = Connect(server);
-  EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC);
+  platform::PollEventLoop loop;
+  Events events;
   LineTransport transport;
   Recorder sink;
-  EXPECT_EQ(ReceiveUntilEnd(fd, transport, sink), kPollClosed);
+  {
+    TcpConnection connection(loop, fd, events);
+    EXPECT_EQ(ReceiveUntilEnd(fd, connection, transport, sink), kPollClosed);
+  }
   EXPECT_EQ(sink.lines, (std::vector<std::string>{"+OK hello", long_line, "-ERR bye"}));
-  CloseConnection(fd, transport);
+  transport.Reset();
   EXPECT_EQ(transport.capacity(), 0u);
 }
 
-TEST(TransportSend, SendsEveryByteInOrderWithNothingAdded) {
+TEST(TcpConnectionSend, SendsEveryByteInOrderWithNothingAdded) {
   std::string command = "XCMD ";
   for (int i = 0; command.size() < 598; ++i) command += std::to_string(i % 10);
   command += "\r\n";
   ASSERT_EQ(command.size(), 600u);
-  test::ScriptedServer server({test::Expect(command.substr(0, 598)), test::Expect("caf\xE9"), test::Expect("QUIT")});
-  const int fd = Connect(server);
-  EXPECT_EQ(SendText(fd, command), 0);
+  test::ScriptedServer server({test::Expect(command.substr(0, 598)), test::Expect("QUIT")});
+  platform::PollEventLoop loop;
+  Events events;
   {
-    test::CodePageScope cp1252("CP1252");
-    EXPECT_EQ(SendWideText(fd, "caf\xC3\xA9\r\n"), 0);
+    TcpConnection connection(loop, Connect(server), events);
+    EXPECT_TRUE(connection.Send(command));
+    EXPECT_TRUE(connection.Send("QUIT\r\n"));
+    EXPECT_EQ(connection.Queued(), 0u);
   }
-  EXPECT_EQ(SendWideText(fd, "QUIT\r\n"), 0);
-  LineTransport transport;
-  CloseConnection(fd, transport);
   ASSERT_TRUE(server.WaitDone());
   EXPECT_EQ(server.failures(), "");
-  EXPECT_EQ(server.bytes(), command + "caf\xE9\r\nQUIT\r\n");
+  EXPECT_EQ(server.bytes(), command + "QUIT\r\n");
 }
 
 // A packet socket keeps the boundary of every send() call, so each read is one call.
-TEST(TransportSend, HandsAtMost254BytesToEachSendCall) {
+TEST(TcpConnectionSend, HandsAtMost254BytesToEachSendCall) {
   SocketPair pair(SOCK_SEQPACKET);
   std::string text(600, '\0');
   for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
-  ASSERT_EQ(SendText(pair.fd, text), 0);
+  ASSERT_TRUE(pair.connection->Send(text));
   std::string joined;
   std::vector<std::size_t> calls;
   char packet[1024];
@@ -256,67 +276,41 @@ TEST(TransportSend, HandsAtMost254BytesToEachSendCall) {
   EXPECT_EQ(joined, text);
 }
 
-TEST(TransportSend, FailsOnAClosedOrStalledPeerInsteadOfWaitingForever) {
+// A peer that stops reading never holds the caller: what it does not take waits in the queue and
+// goes out on writability, in order, telling the owner as it goes; a peer that leaves fails it.
+TEST(TcpConnectionSend, QueuesWhatThePeerDoesNotTakeAndNeverWaits) {
   {
     SocketPair pair;
     ::close(pair.peer), pair.peer = -1;
-    EXPECT_EQ(SendText(pair.fd, "QUIT\r\n"), -1);  // and no SIGPIPE ends the test program
+    EXPECT_FALSE(pair.connection->Send("QUIT\r\n"));  // and no SIGPIPE ends the test program
+    EXPECT_FALSE(pair.connection->Send("QUIT\r\n"));
   }
-  SocketPair pair;  // the peer never reads
-  const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(SendText(pair.fd, std::string(8 * 1024 * 1024, 'x'), 200ms), -1);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
-  EXPECT_EQ(SendText(-1, "x"), -1);
-}
-
-// The name the fake resolver was asked for, and what it answers.
-std::vector<std::string> asked;
-std::optional<std::uint32_t> FakeLookup(const std::string& name) {
-  asked.push_back(name);
-  if (name == "exhausted.example") throw std::bad_alloc();
-  if (name == "mail.example") return htonl(0x0A010203);
-  if (name == "zero.example") return 0;
-  return std::nullopt;
-}
-
-TEST(ResolveServer, UsesLiteralsAsTheyAreAndLooksUpOnlyNames) {
-  const struct {
-    std::string name;
-    std::uint32_t address;  // host order
-    const char* error;
-    bool looked_up;
-  } cases[] = {
-      {"", 0, "Server name not set", false},
-      {"192.0.2.7", 0xC0000207, "", false},
-      {"mail.example", 0x0A010203, "", true},
-      {"nowhere.example", 0, "Unable to find email server", true},
-      {"zero.example", 0, "Unable to find email server", true},
-      {"0.0.0.0", 0, "Unable to find email server", false},
-      {"mail.example\0.evil"s, 0, "Unable to find email server", false},
-      {"exhausted.example", 0, "Memory Allocation error", true},
-  };
-  for (const auto& c : cases) {
-    asked.clear();
-    platform::Text error;
-    EXPECT_EQ(ResolveServer(c.name, error, FakeLookup), htonl(c.address)) << c.name;
-    EXPECT_EQ(error, c.error) << c.name;
-    EXPECT_EQ(asked, c.looked_up ? std::vector<std::string>{c.name} : std::vector<std::string>{}) << c.name;
-  }
-  platform::Text error;
-  EXPECT_EQ(ResolveServer("localhost", error), htonl(INADDR_LOOPBACK)) << error;
-}
-
-TEST(OpenConnection, RefusedConnectLeavesNoSocketOpen) {
-  std::uint16_t port = 0;
+  std::string large(8 * 1024 * 1024, 'x');
+  for (std::size_t i = 0; i < large.size(); i += 4096) large[i] = static_cast<char>('a' + i / 4096 % 26);
   {
-    const test::ScriptedServer gone({});
-    port = gone.port();  // nothing listens there any more
+    SocketPair pair;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pair.connection->Send(large));
+    ASSERT_TRUE(pair.connection->Send("QUIT\r\n"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_GT(pair.connection->Queued(), 0u);
+    std::string received;
+    ::fcntl(pair.peer, F_SETFL, O_NONBLOCK);
+    std::vector<char> buffer(1 << 16);
+    pair.loop.SetTimer(99, 1ms, [&] {
+      for (ssize_t n; (n = ::read(pair.peer, buffer.data(), buffer.size())) > 0;) received.append(buffer.data(), std::size_t(n));
+    });
+    EXPECT_TRUE(pair.loop.RunUntil([&] { return received.size() == large.size() + 6; }));
+    EXPECT_TRUE(received == large + "QUIT\r\n");
+    EXPECT_GT(pair.events.progressed, 0);
+    EXPECT_EQ(pair.connection->Queued(), 0u);
   }
-  const std::size_t before = OpenDescriptors();
-  platform::Text error;
-  EXPECT_EQ(OpenConnection(test::ScriptedServer::address(), port, error), -1);
-  EXPECT_EQ(error, "Connection failed");
-  EXPECT_EQ(OpenDescriptors(), before);
+  SocketPair pair;
+  ASSERT_TRUE(pair.connection->Send(large));
+  ::close(pair.peer), pair.peer = -1;
+  pair.loop.RunUntil([&] { return pair.events.failed > 0; });
+  EXPECT_EQ(pair.events.failed, 1);
+  EXPECT_FALSE(pair.connection->Send("QUIT\r\n"));
 }
 
 }  // namespace

@@ -222,12 +222,12 @@ TEST(SmtpSend, StartNeedsAnAccountAndAsksForAPasswordOnlyForAuthentication) {
   EXPECT_EQ(Marks({item, next}), (std::vector<int>{5, 6}));
   EXPECT_EQ(f.work().SmtpTmpPass, "typed");
   EXPECT_EQ(f.work().TmpPass, std::nullopt);
-  EXPECT_EQ(std::make_tuple(f.work().SmtpAddr, f.work().PopAddr), std::make_tuple(ScriptedServer::address(), 0u));
+  EXPECT_EQ(std::make_tuple(f.work().SmtpAddr, f.work().PopAddr), std::make_tuple(std::string(ScriptedServer::kAddress), std::string()));
 
   f.work().SmtpAuth = 0;  // no prompt without authentication, even with no password anywhere
   f.work().SmtpTmpPass.reset();
   f.work().SmtpServer = "";
-  f.work().SmtpAddr = 0;
+  f.work().SmtpAddr.clear();
   EXPECT_FALSE(StartSend(*f.conversation, next, Continuation::kQuitAfter, f.Parts()));
   EXPECT_EQ(f.ports.calls.back(), "message Error - [Outbox]: Server name not set");
   EXPECT_EQ(f.Count("password Zelk - [Work]"), 2);

@@ -63,14 +63,12 @@ bool Matches(const std::string& pattern, const std::string& line) {
 
 }  // namespace
 
-std::uint32_t ScriptedServer::address() { return htonl(INADDR_LOOPBACK); }
-
 ScriptedServer::ScriptedServer(std::vector<ScriptStep> script) {
   listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   stop_ = ::eventfd(0, EFD_CLOEXEC);
   sockaddr_in here{};
   here.sin_family = AF_INET;
-  here.sin_addr.s_addr = address();
+  here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof here;
   if (listener_ < 0 || stop_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&here), sizeof here) != 0 ||
       ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&here), &length) != 0) {
