@@ -11,6 +11,7 @@
 #include "support/scripted_server.h"
 #include "cli/cli_run.h"
 #include "support/temp_dir.h"
+#include "support/unanswered_listener.h"
 
 namespace zelk {
 namespace {
@@ -52,6 +53,28 @@ TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritt
     // Written as at exit: the profile now holds the account's counters.
     EXPECT_NE(platform::ReadWholeFile(home.file("Zelk.ini")).value_or("").find("LastNo="), std::string::npos);
   }
+}
+
+// A server behind a silent firewall: the connect never finishes, yet Ctrl+C ends the run at once.
+TEST(CliInterrupted, ASignalDuringAConnectThatHangsEndsTheRunAtOnceWithTheFilesWritten) {
+  const test::UnansweredListener unanswered;
+  test::TempDir home;
+  ASSERT_TRUE(platform::WriteFileAtomically(
+      home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
+                                 std::to_string(unanswered.port()) + "\r\nUser=\"u1\"\r\nPass=\"" +
+                                 config::EncodePassword("u1", "pw") + "\"\r\n"));
+  const pid_t pid = test::StartCli(home, {"check", "Work"});
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto signalled = std::chrono::steady_clock::now();
+  ::kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(1));
+  ASSERT_TRUE(WIFEXITED(status)) << "killed by the signal";
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(platform::ReadWholeFile(home.file("stderr.txt")).value_or("").find("Stopped"), std::string::npos);
+  EXPECT_NE(platform::ReadWholeFile(home.file("Zelk.ini")).value_or("").find("LastNo="), std::string::npos);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "support/fixed_clock.h"
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
+#include "support/unanswered_listener.h"
 
 namespace zelk::net {
 namespace {
@@ -58,7 +59,7 @@ struct UpdateFixture {
   mime::LocalZone zone;
   std::unique_ptr<Conversation> conversation;
 
-  UpdateFixture() {
+  explicit UpdateFixture(Resolver resolver = SystemResolver) {
     settings.RasCheckEndDisCon = 0;
     store::Init(table);
     store::NoSelector selector;
@@ -68,7 +69,8 @@ struct UpdateFixture {
     box().User = "me";
     box().Pass = "secret";
     conversation =
-        std::make_unique<Conversation>(ConversationParts{loop, ports, ports, ports, hooks, log, clock}, settings, table);
+        std::make_unique<Conversation>(ConversationParts{loop, ports, ports, ports, hooks, log, clock, std::move(resolver)},
+                                       settings, table);
   }
   store::MailBox& box() { return *table.boxes[2]; }
   // Items numbered 1..count as a check would have listed them.
@@ -342,6 +344,42 @@ TEST_F(Pop3UpdateDovecot, DownloadsAndDeletionsLeaveTheItemsNumberedAsTheServerN
   ASSERT_EQ(f.Error(), "") << server.LogTail();
   EXPECT_EQ(server.MessageCount("me"), 2u);
   EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s3", "2:s6"}));
+}
+
+// A server reachable only over IPv6: by its address as the account names it, and by a name whose
+// first address never answers, where the second, tried beside it after 250 ms, wins.
+TEST_F(Pop3UpdateDovecot, AServerOnlyOnIpv6IsCheckedAndUpdatedByItsAddressOrByAName) {
+  test::DovecotServer server({.users = {{"me", "secret"}}, .address = "::1"});
+  for (const int n : {1, 2, 3}) server.DeliverMessage("me", Message(n));
+  {
+    UpdateFixture f;
+    f.box().Server = "::1";
+    ASSERT_TRUE(f.Check(server.port()));
+    ASSERT_EQ(f.Error(), "") << server.LogTail();
+    EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s1", "2:s2", "3:s3"}));
+    EXPECT_EQ(f.box().PopAddr, "::1");
+    f.item(0).Mark = store::kMarkDelete;
+    ASSERT_TRUE(f.Update(server.port()));
+    ASSERT_EQ(f.Error(), "") << server.LogTail();
+    EXPECT_EQ(server.MessageCount("me"), 2u);
+  }
+  const test::UnansweredListener hanging("127.0.0.1", server.port());
+  UpdateFixture f([](const std::string& name) {
+    return name == "mail.example" ? std::vector<IpAddress>{*ParseIpLiteral("127.0.0.1"), *ParseIpLiteral("::1")}
+                                  : std::vector<IpAddress>{};
+  });
+  f.box().Server = "mail.example";
+  f.box().Port = server.port();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(StartCheck(*f.conversation, 2, false, f.CheckPartsOf()));
+  f.loop.RunUntil([&] { return f.conversation->socket() != kPreparing; });
+  const auto connected = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(connected, kNextAttemptDelay);
+  EXPECT_LE(connected, std::chrono::milliseconds(300));
+  f.RunToEnd();
+  ASSERT_EQ(f.Error(), "") << server.LogTail();
+  EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s2", "2:s3"}));
+  EXPECT_EQ(f.box().PopAddr, "::1");  // the address that worked, reused with IPCache
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ void DovecotServer::WriteConfig() const {
        << "instance_name = " << fs::path(d).parent_path().filename().string() << "\n"
        << "log_path = " << d << "dovecot.log\n"
        << "protocols = pop3\n"
-       << "listen = 127.0.0.1\n"
+       << "listen = " << options_.address << "\n"
        << "ssl = no\n"
        << "disable_plaintext_auth = no\n"
        << "auth_mechanisms = plain login cram-md5 apop\n"
@@ -172,7 +172,7 @@ void DovecotServer::WriteConfig() const {
        << "mail_location = maildir:" << d << "mail/%u/Maildir\n"
        << "pop3_reuse_xuidl = " << (options_.reuseXuidl ? "yes" : "no") << "\n"
        << "service pop3-login {\n"
-       << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << port_ << "\n  }\n"
+       << "  inet_listener pop3 {\n    address = " << options_.address << "\n    port = " << port_ << "\n  }\n"
        << "  inet_listener pop3s {\n    port = 0\n  }\n"
        << (root ? "" : "  chroot =\n")
        << "}\n"
@@ -225,13 +225,13 @@ bool DovecotServer::TryStart(std::string* failure) {
   }
   const auto deadline = Clock::now() + kStartTimeout;
   bool up = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  while (up && !GreetingArrives(port_, "+OK", deadline)) {
+  while (up && !GreetingArrives(port_, "+OK", deadline, options_.address)) {
     if (Clock::now() >= deadline) up = false;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   if (up) return true;
   Stop();
-  *failure = "Dovecot did not start on 127.0.0.1:" + std::to_string(port_) + " within " +
+  *failure = "Dovecot did not start on " + options_.address + " port " + std::to_string(port_) + " within " +
              std::to_string(kStartTimeout.count()) + " s (" + conf + ").\n--- dovecot output ---\n" +
              ReadFileOrEmpty(output) + "--- dovecot.log ---\n" + LogTail();
   return false;

@@ -19,9 +19,11 @@ struct DovecotOptions {
   // Dovecot's authentication service also listens on authPort(), so that another server (Postfix's
   // SASL) can check passwords against the same users.
   bool authListener = false;
+  // Where POP3 listens: "127.0.0.1", or "::1" for a server reachable only over IPv6.
+  std::string address = "127.0.0.1";
 };
 
-// A private Dovecot POP3 server on 127.0.0.1, for tests that need a real server. Each instance
+// A private Dovecot POP3 server on 127.0.0.1 (or ::1), for tests that need a real server. Each instance
 // has its own directory, port and instance name, so several may run at once, in one test
 // program or in parallel ones. Users authenticate with USER/PASS, APOP, PLAIN, LOGIN or CRAM-MD5
 // (plain passwords in a passwd-file); mail is a Maildir per user, written by the test directly.

@@ -68,15 +68,23 @@ std::vector<int> PickFreePorts(std::size_t count) {
   return ports;
 }
 
-bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline, std::string_view address) {
+  const bool v6 = address.find(':') != std::string_view::npos;
+  const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in6 to6{};
+  sockaddr_in to4{};
+  to6.sin6_family = AF_INET6;
+  to6.sin6_port = htons(static_cast<std::uint16_t>(port));
+  to4.sin_family = AF_INET;
+  to4.sin_port = htons(static_cast<std::uint16_t>(port));
+  const std::string text(address);
+  ::inet_pton(AF_INET6, text.c_str(), &to6.sin6_addr);
+  ::inet_pton(AF_INET, text.c_str(), &to4.sin_addr);
+  const sockaddr* to = v6 ? reinterpret_cast<const sockaddr*>(&to6) : reinterpret_cast<const sockaddr*>(&to4);
+  const socklen_t length = v6 ? sizeof to6 : sizeof to4;
   std::string line;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+  if (::connect(fd, to, length) == 0) {
     char byte = 0;
     while (line.find('\n') == std::string::npos) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - ServerClock::now());

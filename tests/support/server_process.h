@@ -25,9 +25,10 @@ std::string LastLines(const std::string& path, std::size_t count);
 // none.
 std::vector<int> PickFreePorts(std::size_t count);
 
-// Whether a connection to 127.0.0.1:`port` gets a first line beginning with `prefix` before
+// Whether a connection to `address` (127.0.0.1 or ::1):`port` gets a first line beginning with `prefix` before
 // `deadline`; a server that greeted is told "QUIT".
-bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline);
+bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline,
+                     std::string_view address = "127.0.0.1");
 
 // Whether the process exists and is no zombie (a daemon's zombie waits for init, not for us).
 bool ProcessRunning(pid_t pid);
