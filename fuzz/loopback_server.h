@@ -17,12 +17,12 @@
 namespace zelk::fuzz {
 
 // Every port call answered or ignored; a target overrides what it wants to check.
-struct QuietPorts : ui::DialogPort, ui::StatusPort, ui::QuietListView, ui::QuietShell {
-  ui::Answer ShowMessage(const ui::Text&, const ui::Text&, ui::MessageIcon, ui::MessageButtons, bool) override {
-    return ui::Answer::kOk;
+struct QuietPorts : ports::DialogPort, ports::StatusPort, ports::QuietListView, ports::QuietShell {
+  ports::Answer ShowMessage(const platform::Text&, const platform::Text&, ports::MessageIcon, ports::MessageButtons, bool) override {
+    return ports::Answer::kOk;
   }
-  std::optional<Password> AskPassword(const ui::Text&) override { return std::nullopt; }
-  void SetStatusText(int, const ui::Text&) override {}
+  std::optional<Password> AskPassword(const platform::Text&) override { return std::nullopt; }
+  void SetStatusText(int, const platform::Text&) override {}
 };
 
 // Ends the run as a found fault when `ok` is false.

@@ -13,7 +13,7 @@
 // drawn, and the dialogs a command opens are answered by the command's options.
 namespace zelk::cli {
 
-class CommandWindow final : public ui::WindowPort {
+class CommandWindow final : public ui::QuietWindow {
  public:
   explicit CommandWindow(Session&& session);
 
@@ -29,8 +29,6 @@ class CommandWindow final : public ui::WindowPort {
   // Everything written as when the program ends; false (the failure printed) when a file was not.
   [[nodiscard]] bool SaveLikeAnExit();
 
-  void MailboxShown(int, const store::ListFocus&) override {}
-  void ShowCounts() override {}
   bool EditAccount(int mailbox) override;
   bool InitialiseAccount(int mailbox) override;
 };

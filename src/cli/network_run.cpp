@@ -31,7 +31,7 @@ NetworkRun::NetworkRun(Session& session)
       dialUp_(link_ ? std::unique_ptr<net::DialUpGate>(std::make_unique<net::DialUp>(
                           net::DialUpParts{loop_, ports_, ports_, *link_}, session.settings, session.table))
                     : std::make_unique<net::NoDialUp>()),
-      commands_(net::CommandParts{loop_, ports_, ports_, ports_, ports_, selector_, window_, *dialUp_, log_,
+      commands_(ui::CommandParts{loop_, ports_, ports_, ports_, ports_, selector_, window_, *dialUp_, log_,
                                   session.clock, session.zone,
                                   config::DataDirectoryPath(session.settings, session.home), {}},
                 session.settings, session.table),
@@ -39,7 +39,7 @@ NetworkRun::NetworkRun(Session& session)
   commands_.accountFinished = [this](int mailbox) { Finished(mailbox); };
   window_.countsShown = [this] { Judge(true); };
   // An error a conversation ends with is shown in the status bar right after its end.
-  ports_.statusShown = [this](const ui::Text& text) {
+  ports_.statusShown = [this](const platform::Text& text) {
     if (ended_ >= 0 && endText_.empty()) endText_ = text;
   };
 }
@@ -89,11 +89,11 @@ bool NetworkRun::ReportFailures() const {
   for (const Failure& failure : failures_) {
     if (failure.shown) continue;
     const store::MailBox& box = *session_.table.boxes[static_cast<std::size_t>(failure.mailbox)];
-    const ui::Text name = failure.mailbox == store::kOutboxIndex ? ui::Text("Outbox") : store::NameOrUntitled(box);
+    const platform::Text name = failure.mailbox == store::kOutboxIndex ? platform::Text("Outbox") : store::NameOrUntitled(box);
     std::fprintf(stderr, "zelk-cli: %s: %s\n", name.c_str(),
                  failure.error.empty() ? kNotStarted : failure.error.c_str());
   }
-  for (const ui::Text& title : ports_.passwordsRefused) {
+  for (const platform::Text& title : ports_.passwordsRefused) {
     std::fprintf(stderr, "zelk-cli: %s: No password: not started\n", title.c_str());
   }
   return !failures_.empty() || !ports_.passwordsRefused.empty();

@@ -5,7 +5,7 @@
 #include "cli/interruption.h"
 #include "cli/session.h"
 #include "cli/terminal_ports.h"
-#include "net/commands.h"
+#include "ui/network_commands.h"
 #include "net/conversation_log.h"
 #include "net/dial_up.h"
 #include "net/nmcli_link.h"
@@ -16,7 +16,7 @@ namespace zelk::cli {
 // A conversation that did not end with the server's close after QUIT.
 struct Failure {
   int mailbox = -1;
-  ui::Text error;      // what the status bar showed for it; empty when it ended quietly
+  platform::Text error;      // what the status bar showed for it; empty when it ended quietly
   bool shown = false;  // an error box printed it already
 };
 
@@ -30,7 +30,7 @@ class NetworkRun {
   NetworkRun& operator=(const NetworkRun&) = delete;
 
   TerminalPorts& ports() { return ports_; }
-  net::NetworkCommands& commands() { return commands_; }
+  ui::NetworkCommands& commands() { return commands_; }
 
   // Runs the loop until the started work has ended: no cycle, no conversation, no end processing.
   void Run();
@@ -56,11 +56,11 @@ class NetworkRun {
   net::ConversationLog log_;
   std::unique_ptr<net::NmcliLink> link_;
   std::unique_ptr<net::DialUpGate> dialUp_;
-  net::NetworkCommands commands_;
+  ui::NetworkCommands commands_;
   Interruption interruption_;
 
   int ended_ = -1;  // the mailbox whose outcome is still open
-  ui::Text endText_;
+  platform::Text endText_;
   int errorsAtEnd_ = 0;
   std::vector<Failure> failures_;
   bool saved_ = true;

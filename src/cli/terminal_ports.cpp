@@ -9,19 +9,19 @@
 
 namespace zelk::cli {
 
-ui::Answer TerminalPorts::ShowMessage(const ui::Text& title, const ui::Text& text, ui::MessageIcon icon,
-                                      ui::MessageButtons buttons, bool) {
-  if (icon == ui::MessageIcon::kError) {
+ports::Answer TerminalPorts::ShowMessage(const platform::Text& title, const platform::Text& text, ports::MessageIcon icon,
+                                      ports::MessageButtons buttons, bool) {
+  if (icon == ports::MessageIcon::kError) {
     ++errorsShown;
     if (!error) error = text;
   }
   std::fprintf(stderr, "zelk-cli: %s: %s\n", title.c_str(), text.c_str());
-  if (buttons == ui::MessageButtons::kOk) return ui::Answer::kOk;
+  if (buttons == ports::MessageButtons::kOk) return ports::Answer::kOk;
   std::fprintf(stderr, "zelk-cli: answered %s\n", answerYes ? "Yes" : "No");
-  return answerYes ? ui::Answer::kYes : ui::Answer::kNo;
+  return answerYes ? ports::Answer::kYes : ports::Answer::kNo;
 }
 
-std::optional<ui::DialogPort::Password> TerminalPorts::AskPassword(const ui::Text& title) {
+std::optional<ports::DialogPort::Password> TerminalPorts::AskPassword(const platform::Text& title) {
   // Nobody to ask: the prompt counts as cancelled.
   if (!::isatty(STDIN_FILENO)) {
     passwordsRefused.push_back(title);

@@ -46,8 +46,8 @@ int UpdateCommand(const GlobalOptions& options, const std::vector<std::string>& 
     // Nobody at a terminal can be asked: deleting from the server takes --yes.
     if (!yes && net::UpdateNeedsDeletionWarning(box)) {
       TerminalPorts ports;
-      (void)ports.ShowMessage("Update account", std::string(net::kDeletionWarning), ui::MessageIcon::kQuestion,
-                              ui::MessageButtons::kYesNo, true);
+      (void)ports.ShowMessage("Update account", std::string(net::kDeletionWarning), ports::MessageIcon::kQuestion,
+                              ports::MessageButtons::kYesNo, true);
       return Fail(kNeedsYes);
     }
     table.selected = index;

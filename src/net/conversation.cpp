@@ -143,7 +143,7 @@ void Conversation::OnConnected(std::optional<ConnectAttempts::Winner> winner, co
   // Readiness, not a timer, drives receiving, so nothing limits how fast mail arrives.
   connection_ = std::make_unique<TcpConnection>(parts_.loop, winner->fd, *this);
   parts_.shell.RefreshCommandStates();
-  parts_.shell.SetTrayState(ui::TrayState::kBusy);
+  parts_.shell.SetTrayState(ports::TrayState::kBusy);
   parts_.shell.SetWaitCursor(false);
 }
 
@@ -312,7 +312,7 @@ void Conversation::EndOfWork() {
   parts_.shell.RefreshCommandStates();
   if (!flags.newMailIconShowing || parts_.hooks.MainWindowInFront()) {
     flags.newMailIconShowing = false;
-    parts_.shell.SetTrayState(ui::TrayState::kNormal);
+    parts_.shell.SetTrayState(ports::TrayState::kNormal);
   }
   if (flags.listChanged) {
     parts_.hooks.ResortShownList();
@@ -332,8 +332,8 @@ void Conversation::ShowConversationError(const platform::Text& text, int index) 
   if (ignored && flags.cycleRunning) return;
   const platform::Text name = index >= 1 && index < static_cast<int>(table_.boxes.size()) ? Box(index).Name.value_or("") : "";
   flags.messageBoxShowing = true;
-  parts_.dialogs.ShowMessage(name.empty() ? "Error" : "Error - " + name, text, ui::MessageIcon::kError,
-                             ui::MessageButtons::kOk);
+  parts_.dialogs.ShowMessage(name.empty() ? "Error" : "Error - " + name, text, ports::MessageIcon::kError,
+                             ports::MessageButtons::kOk);
   flags.messageBoxShowing = false;
 }
 

@@ -14,7 +14,7 @@
 #include "platform/clock.h"
 #include "platform/event_loop.h"
 #include "store/mailbox_table.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
 
 // The one network conversation that may exist at a time: it prompts for a missing password,
 // resolves and connects, hands every received line to the conversation's protocol handler, ends
@@ -107,9 +107,9 @@ struct Endpoint {
 
 struct ConversationParts {
   platform::EventLoop& loop;
-  ui::DialogPort& dialogs;
-  ui::StatusPort& status;
-  ui::ShellPort& shell;
+  ports::DialogPort& dialogs;
+  ports::StatusPort& status;
+  ports::ShellPort& shell;
   WorkHooks& hooks;
   const ConversationLog& log;
   const platform::Clock& clock;

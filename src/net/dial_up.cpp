@@ -150,7 +150,7 @@ void DialUp::OnDialEvent(const DialEvent& event) {
 void DialUp::ShowError(const platform::Text& text, bool box) {
   parts_.status.SetStatusText(1, text);
   if (box && settings_.SocIgnoreError != 1) {
-    parts_.dialogs.ShowMessage("Error", text, ui::MessageIcon::kError, ui::MessageButtons::kOk);
+    parts_.dialogs.ShowMessage("Error", text, ports::MessageIcon::kError, ports::MessageButtons::kOk);
   }
 }
 

@@ -7,7 +7,7 @@
 #include "net/dial_link.h"
 #include "platform/event_loop.h"
 #include "store/mailbox_table.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
 
 // The yes/no question asked before every conversation with an account's server: is the dial-up
 // connection up (dialling it when it must be), and the hang-ups that end it.
@@ -38,8 +38,8 @@ class NoDialUp final : public DialUpGate {
 
 struct DialUpParts {
   platform::EventLoop& loop;
-  ui::DialogPort& dialogs;
-  ui::StatusPort& status;
+  ports::DialogPort& dialogs;
+  ports::StatusPort& status;
   DialLink& link;
 };
 

@@ -234,7 +234,7 @@ void Pop3Check::ItemAdded(store::MailItem& item) {
   item.Download = retr_ ? 1 : 0;
   item.No = number_;
   if (shown_) {
-    ui::ListViewPort& list = parts_.list;
+    ports::ListViewPort& list = parts_.list;
     for (const int row : redraw) {
       if (row >= 0) list.RedrawRow(row);
     }
@@ -288,7 +288,7 @@ bool Pop3Check::UidlReply(std::string_view line) {
 
 bool Pop3Check::Resynchronise() {
   store::MailBox& box = *box_;
-  ui::ListViewPort& list = parts_.list;
+  ports::ListViewPort& list = parts_.list;
   if (shown_) list.SuspendRedraw();
   parts_.shell.SetWaitCursor(true);
   store::ItemRef lastKept;

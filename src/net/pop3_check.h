@@ -13,7 +13,7 @@
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
 #include "store/message_parse.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
 
 // The POP3 check: logs in to one account, asks how many messages the server holds, works out
 // which of them are new from the account's LastNo and LastMessageId (re-synchronising with UIDL
@@ -29,8 +29,8 @@ struct CheckParts {
   // re-synchronisation (between SuspendRedraw and ResumeRedraw; the mailbox is compacted just
   // before ResumeRedraw, so item indexes a view holds are stale from then on), DeleteAllRows when
   // the account is emptied, RedrawRow for rows whose New flag was cleared.
-  ui::ListViewPort& list;
-  ui::ShellPort& shell;  // the wait cursor during a re-synchronisation
+  ports::ListViewPort& list;
+  ports::ShellPort& shell;  // the wait cursor during a re-synchronisation
   WorkHooks& hooks;      // ShowCounts
   mime::LocalZone& zone;  // refreshed by every STAT reply
   const platform::Clock& clock;

@@ -182,7 +182,7 @@ bool Pop3Update::DeleReply(std::string_view line) {
 
 bool Pop3Update::DeletionsAccepted() {
   store::MailBox& box = *box_;
-  ui::ListViewPort& list = parts_.list;
+  ports::ListViewPort& list = parts_.list;
   if (shown_) {
     list.SuspendRedraw();
     int row = 0;  // the row of the current item when rows follow mailbox order
@@ -290,7 +290,7 @@ bool StartUpdate(Conversation& conversation, int mailbox, const UpdateParts& par
   return conversation.Start(mailbox, ConversationKind::kUpdate, std::make_unique<Pop3Update>(parts), false);
 }
 
-bool UpdateAfterCheck(Conversation& conversation, int mailbox, int newMailCount, ui::DialogPort& dialogs,
+bool UpdateAfterCheck(Conversation& conversation, int mailbox, int newMailCount, ports::DialogPort& dialogs,
                       const UpdateParts& parts) {
   if (newMailCount == -1 || conversation.socket() != kNoSocket) return false;
   if (mailbox < store::kFirstAccountIndex || mailbox >= static_cast<int>(parts.table.boxes.size())) return false;
@@ -298,10 +298,10 @@ bool UpdateAfterCheck(Conversation& conversation, int mailbox, int newMailCount,
   if (!HasUpdateWork(box)) return false;
   if (parts.settings.CheckEndExecNoDelMsg == 1 && UpdateNeedsDeletionWarning(box)) {
     conversation.flags.messageBoxShowing = true;
-    const ui::Answer answer = dialogs.ShowMessage("Update account", platform::Text(kDeletionWarning),
-                                                  ui::MessageIcon::kQuestion, ui::MessageButtons::kYesNo, true);
+    const ports::Answer answer = dialogs.ShowMessage("Update account", platform::Text(kDeletionWarning),
+                                                  ports::MessageIcon::kQuestion, ports::MessageButtons::kYesNo, true);
     conversation.flags.messageBoxShowing = false;
-    if (answer != ui::Answer::kYes) return false;
+    if (answer != ports::Answer::kYes) return false;
   }
   conversation.flags.autoCheck = false;
   conversation.flags.cycleRunning = false;

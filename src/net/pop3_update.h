@@ -11,7 +11,7 @@
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
 #include "store/message_parse.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
 
 // The POP3 update: carries out the user's marks on one account. It downloads the whole text of
 // every item marked for download, then deletes every item marked for deletion, and before acting
@@ -25,7 +25,7 @@ struct UpdateParts {
   store::MailBoxTable& table;
   // Follows the changes to the displayed mailbox: RedrawRow for each downloaded item, and the
   // deleted items' rows removed between SuspendRedraw and ResumeRedraw.
-  ui::ListViewPort& list;
+  ports::ListViewPort& list;
   WorkHooks& hooks;  // ShowCounts
   mime::LocalZone& zone;
   const platform::Clock& clock;
@@ -86,7 +86,7 @@ inline constexpr std::string_view kNoMarkedMail = "There is no marked mail";
 // After a check of one account that counted its new mail (newMailCount not -1): updates the
 // account when it has marks, first asking kDeletionWarning through `dialogs` when deletions are
 // marked and CheckEndExecNoDelMsg is 1. True when an update started.
-[[nodiscard]] bool UpdateAfterCheck(Conversation& conversation, int mailbox, int newMailCount, ui::DialogPort& dialogs,
+[[nodiscard]] bool UpdateAfterCheck(Conversation& conversation, int mailbox, int newMailCount, ports::DialogPort& dialogs,
                                     const UpdateParts& parts);
 
 }  // namespace zelk::net

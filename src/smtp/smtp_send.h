@@ -5,7 +5,7 @@
 #include "net/conversation.h"
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
 
 // Sending Outbox items through an account's SMTP server: greeting, HELO or EHLO, optional
 // authentication (CRAM-MD5, LOGIN, PLAIN), then RSET, MAIL FROM, one RCPT TO per recipient, DATA
@@ -24,8 +24,8 @@ enum class Continuation {
 struct SendParts {
   const config::Settings& settings;
   store::MailBoxTable& table;
-  ui::ListViewPort& list;  // RedrawRow for an item marked sent or failed, while the Outbox is shown
-  ui::ShellPort& shell;    // the wait cursor while a message goes out
+  ports::ListViewPort& list;  // RedrawRow for an item marked sent or failed, while the Outbox is shown
+  ports::ShellPort& shell;    // the wait cursor while a message goes out
   const platform::Clock& clock;
   // Where the Outbox file is written after each sent message with AutoSave 1 (the data
   // directory, ending in a separator: config::DataDirectoryPath).

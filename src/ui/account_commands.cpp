@@ -48,8 +48,8 @@ bool EditAccount(ProgramState& state, int conversationMailbox, WindowPorts& port
 int DeleteAccount(ProgramState& state, int conversationMailbox, WindowPorts& ports) {
   const int index = state.table.selected;
   if (!IsAccount(state, index) || index == conversationMailbox) return conversationMailbox;
-  if (ports.dialogs.ShowMessage("Delete", "Delete account?", MessageIcon::kQuestion, MessageButtons::kYesNo, true) !=
-      Answer::kYes) {
+  if (ports.dialogs.ShowMessage("Delete", "Delete account?", ports::MessageIcon::kQuestion, ports::MessageButtons::kYesNo, true) !=
+      ports::Answer::kYes) {
     return conversationMailbox;
   }
   ForgetShownList(state);

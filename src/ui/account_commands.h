@@ -13,7 +13,7 @@ bool EditAccount(ProgramState& state, int conversationMailbox, WindowPorts& port
 // Delete: the selected account after "Delete account?", unless it is a local folder or a
 // conversation serves it; the mailbox before it is shown. Returns the index of the mailbox the
 // conversation serves afterwards (an account after the deleted one moves down by one); the
-// front-end tells net::NetworkCommands::MailboxDeleted, which moves the conversation and a cycle.
+// front-end tells ui::NetworkCommands::MailboxDeleted, which moves the conversation and a cycle.
 int DeleteAccount(ProgramState& state, int conversationMailbox, WindowPorts& ports);
 // Initialise: after the dialog set where the next check starts, the last message seen is
 // forgotten. True when confirmed.

@@ -6,14 +6,14 @@ namespace zelk::ui {
 
 namespace {
 
-bool ContinueAfterFailedSave(DialogPort& dialogs) {
-  return dialogs.ShowMessage("Error", "Save File error \nContinue?", MessageIcon::kQuestion, MessageButtons::kYesNo) ==
-         Answer::kYes;
+bool ContinueAfterFailedSave(ports::DialogPort& dialogs) {
+  return dialogs.ShowMessage("Error", "Save File error \nContinue?", ports::MessageIcon::kQuestion, ports::MessageButtons::kYesNo) ==
+         ports::Answer::kYes;
 }
 
 }  // namespace
 
-bool RunExitSequence(ProgramState& state, ExitPort& exit, DialogPort& dialogs, ShellPort& shell) {
+bool RunExitSequence(ProgramState& state, ExitPort& exit, ports::DialogPort& dialogs, ports::ShellPort& shell) {
   shell.SetWaitCursor(true);
   const config::Settings& settings = state.settings;
   if (exit.StopConversation() && settings.RasCheckEndDisCon == 1) exit.HangUp();

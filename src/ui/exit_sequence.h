@@ -1,7 +1,7 @@
 #pragma once
 #include <array>
 
-#include "ui/ports.h"
+#include "ports/ports.h"
 #include "ui/program_state.h"
 
 namespace zelk::ui {
@@ -11,7 +11,7 @@ class ExitPort {
  public:
   virtual ~ExitPort() = default;
   // Cuts a running conversation short (RSET and QUIT, not waiting for replies); true when one was
-  // open and past resolving. The network part is net::NetworkCommands: CutShortForExit, Dialing
+  // open and past resolving. The network part is ui::NetworkCommands: CutShortForExit, Dialing
   // and HangUp.
   virtual bool StopConversation() = 0;
   // A dial-up connection is being dialled.
@@ -28,6 +28,6 @@ class ExitPort {
 // with the column widths and every account's mailbox file. When a write fails the user is asked
 // "Save File error \nContinue?"; No keeps the program running (false), with every mailbox as it
 // was. True: the caller tears the window down.
-bool RunExitSequence(ProgramState& state, ExitPort& exit, DialogPort& dialogs, ShellPort& shell);
+bool RunExitSequence(ProgramState& state, ExitPort& exit, ports::DialogPort& dialogs, ports::ShellPort& shell);
 
 }  // namespace zelk::ui

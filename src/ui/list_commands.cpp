@@ -35,13 +35,13 @@ void ChangeRows(ProgramState& state, std::span<const int> rows, WindowPorts& por
 // Only a message fetched whole holds more than what a header-only copy brings.
 bool HoldsWholeText(const store::MailItem& item) { return item.Download == 1; }
 
-bool Ask(WindowPorts& ports, const char* title, const Text& text, bool defaultNo = false) {
-  return ports.dialogs.ShowMessage(title, text, MessageIcon::kQuestion, MessageButtons::kYesNo, defaultNo) ==
-         Answer::kYes;
+bool Ask(WindowPorts& ports, const char* title, const platform::Text& text, bool defaultNo = false) {
+  return ports.dialogs.ShowMessage(title, text, ports::MessageIcon::kQuestion, ports::MessageButtons::kYesNo, defaultNo) ==
+         ports::Answer::kYes;
 }
 
 void ShowError(WindowPorts& ports, const char* text) {
-  ports.dialogs.ShowMessage("Error", text, MessageIcon::kError, MessageButtons::kOk);
+  ports.dialogs.ShowMessage("Error", text, ports::MessageIcon::kError, ports::MessageButtons::kOk);
 }
 
 bool CopyToSavebox(ProgramState& state, const std::vector<int>& rows, WindowPorts& ports) {

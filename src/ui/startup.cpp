@@ -18,12 +18,12 @@ config::LoadResult LoadMailStore(const std::string& homeDirectory, config::Setti
 }
 
 StartupPlan StartUp(ProgramState& state, bool haveCommandLine, mime::LocalZone& zone, const platform::Clock& clock,
-                    WindowPorts& ports, ShellPort& shell) {
+                    WindowPorts& ports, ports::ShellPort& shell) {
   shell.SetWaitCursor(true);
   const config::LoadResult loaded = LoadMailStore(state.home, state.settings, state.table);
   if (!loaded.ok) {
     shell.SetWaitCursor(false);
-    ports.dialogs.ShowMessage("Error", kInitialisationError, MessageIcon::kError, MessageButtons::kOk);
+    ports.dialogs.ShowMessage("Error", kInitialisationError, ports::MessageIcon::kError, ports::MessageButtons::kOk);
     return {};
   }
   const config::Settings& settings = state.settings;
@@ -45,7 +45,7 @@ StartupPlan StartUp(ProgramState& state, bool haveCommandLine, mime::LocalZone& 
   return plan;
 }
 
-platform::Text CarryOutStartupPlan(const StartupPlan& plan, ProgramState& state, net::NetworkCommands& commands,
+platform::Text CarryOutStartupPlan(const StartupPlan& plan, ProgramState& state, ui::NetworkCommands& commands,
                                    const platform::Text& commandLine, WindowPorts& ports) {
   if (!plan.ok) return {};
   if (plan.autoCheckTimer) commands.ArmAutoCheck();

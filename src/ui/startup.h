@@ -3,10 +3,10 @@
 
 #include "config/settings.h"
 #include "mime/dates.h"
-#include "net/commands.h"
+#include "ui/network_commands.h"
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
 #include "ui/program_state.h"
 
 namespace zelk::ui {
@@ -34,12 +34,12 @@ struct StartupPlan {
 // The main window's start: the mail store loaded into state (under the wait cursor), every
 // mailbox in the selector, the first account shown, and the old log gone when SocLog is 1.
 StartupPlan StartUp(ProgramState& state, bool haveCommandLine, mime::LocalZone& zone, const platform::Clock& clock,
-                    WindowPorts& ports, ShellPort& shell);
+                    WindowPorts& ports, ports::ShellPort& shell);
 
 // What follows once the window is up: the AutoCheck timer armed, "Check all accounts" with
 // StartCheck, then the command line read, its account shown. The answer is the address a
 // composer opens with; empty: none.
-platform::Text CarryOutStartupPlan(const StartupPlan& plan, ProgramState& state, net::NetworkCommands& commands,
+platform::Text CarryOutStartupPlan(const StartupPlan& plan, ProgramState& state, ui::NetworkCommands& commands,
                                    const platform::Text& commandLine, WindowPorts& ports);
 
 // The first start: the settings of the one empty account, then the profile written whatever the

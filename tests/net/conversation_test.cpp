@@ -170,7 +170,7 @@ TEST(Conversation, PasswordPromptAndStartFailures) {
   EXPECT_TRUE(f.Called("password Zelk - [Work]"));
   EXPECT_EQ(f.conversation->socket(), kNoSocket);
 
-  f.ports.passwords.push_back(ui::DialogPort::Password{"typed", true});
+  f.ports.passwords.push_back(ports::DialogPort::Password{"typed", true});
   f.table.boxes[2]->Server = "";
   EXPECT_FALSE(f.StartWith(unused, QuitAtGreeting()));
   EXPECT_EQ(f.table.boxes[2]->TmpPass, "typed");  // kept for the run

@@ -294,7 +294,7 @@ TEST(Pop3Update, AfterACheckTheWarningAnsweredYesStartsTheUpdate) {
   UpdateFixture f;
   f.Hold(2);
   f.item(0).Mark = store::kMarkDelete;
-  f.ports.answers.push_back(ui::Answer::kYes);
+  f.ports.answers.push_back(ports::Answer::kYes);
   f.conversation->flags.shift = true;
   ScriptedServer server(Script({Login(), Deleted(1), Quitting()}));
   f.box().Port = server.port();

@@ -214,7 +214,7 @@ TEST(SmtpSend, StartNeedsAnAccountAndAsksForAPasswordOnlyForAuthentication) {
   EXPECT_FALSE(f.conversation->flags.cycleRunning);  // a send cycle does not ask again and again
   EXPECT_EQ(item->Mark, 6);
 
-  f.ports.passwords.push_back(ui::DialogPort::Password{"typed", true});
+  f.ports.passwords.push_back(ports::DialogPort::Password{"typed", true});
   ScriptedServer server(Script({{Send("220 hi\r\n"), Expect("EHLO example.org"), Send("250 AUTH PLAIN\r\n"),
                                  Expect("AUTH PLAIN AHNtdHAAdHlwZWQ="), Send("235 ok\r\n")},
                                 Envelope({"a@x.test"}), f.Message(item), Quitting()}));

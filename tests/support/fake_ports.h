@@ -3,37 +3,37 @@
 #include <string>
 #include <vector>
 
-#include "ui/ports.h"
+#include "ports/ports.h"
 
 namespace zelk::test {
 
 // Ports for tests: every call is recorded as one readable line, and answers to questions and
 // password prompts come from scripts (a question nobody scripted answers No, a prompt cancels).
-class FakePorts final : public ui::DialogPort, public ui::StatusPort, public ui::ListViewPort, public ui::ShellPort {
+class FakePorts final : public ports::DialogPort, public ports::StatusPort, public ports::ListViewPort, public ports::ShellPort {
  public:
   std::vector<std::string> calls;
-  std::deque<ui::Answer> answers;
+  std::deque<ports::Answer> answers;
   std::deque<std::optional<Password>> passwords;
   bool shift = false;
   std::string status[2];
 
-  ui::Answer ShowMessage(const ui::Text& title, const ui::Text& text, ui::MessageIcon, ui::MessageButtons buttons,
+  ports::Answer ShowMessage(const platform::Text& title, const platform::Text& text, ports::MessageIcon, ports::MessageButtons buttons,
                          bool) override {
     calls.push_back("message " + title + ": " + text);
-    if (buttons == ui::MessageButtons::kOk) return ui::Answer::kOk;
-    if (answers.empty()) return ui::Answer::kNo;
-    const ui::Answer answer = answers.front();
+    if (buttons == ports::MessageButtons::kOk) return ports::Answer::kOk;
+    if (answers.empty()) return ports::Answer::kNo;
+    const ports::Answer answer = answers.front();
     answers.pop_front();
     return answer;
   }
-  std::optional<Password> AskPassword(const ui::Text& title) override {
+  std::optional<Password> AskPassword(const platform::Text& title) override {
     calls.push_back("password " + title);
     if (passwords.empty()) return std::nullopt;
     std::optional<Password> answer = passwords.front();
     passwords.pop_front();
     return answer;
   }
-  void SetStatusText(int part, const ui::Text& text) override {
+  void SetStatusText(int part, const platform::Text& text) override {
     status[part == 0 ? 0 : 1] = text;
     calls.push_back("status " + std::to_string(part) + " " + text);
   }
@@ -50,13 +50,13 @@ class FakePorts final : public ui::DialogPort, public ui::StatusPort, public ui:
   void ResumeRedraw() override { calls.push_back("resume"); }
   void ListChanged() override { calls.push_back("list changed"); }
   void RefreshCommandStates() override { calls.push_back("commands"); }
-  void SetTrayState(ui::TrayState state) override {
+  void SetTrayState(ports::TrayState state) override {
     const char* names[] = {"normal", "busy", "new mail"};
     calls.push_back(std::string("tray ") + names[static_cast<int>(state)]);
   }
   void SetWaitCursor(bool wait) override { calls.push_back(wait ? "cursor wait" : "cursor normal"); }
   bool ShiftHeld() const override { return shift; }
-  void PlaySound(const ui::Text& file) override { calls.push_back("sound " + file); }
+  void PlaySound(const platform::Text& file) override { calls.push_back("sound " + file); }
 };
 
 }  // namespace zelk::test

@@ -98,12 +98,12 @@ TEST_F(Commands, MarksKeepOrToggleAndStayOutOfTheSavebox) {
 TEST_F(Commands, CopiesReplaceTheSameMessageButAWholeOneOnlyAfterAsking) {
   Show(2);
   EXPECT_FALSE(CopyRows(state_, Rows{1}, ports_));  // No to the first question
-  window_.ports.answers = {Answer::kYes};
+  window_.ports.answers = {ports::Answer::kYes};
   EXPECT_TRUE(CopyRows(state_, Rows{2, 1}, ports_));
   EXPECT_EQ(Subjects(0), (Texts{"read", "unread"}));  // "<c>" replaced where it was
   EXPECT_EQ(Box(0).Items[1]->MailBoxName, "Work");
   Box(2).Items[0]->MessageId = "<c>";  // header only, and the Savebox holds it whole
-  window_.ports.answers = {Answer::kYes, Answer::kNo, Answer::kYes, Answer::kYes};
+  window_.ports.answers = {ports::Answer::kYes, ports::Answer::kNo, ports::Answer::kYes, ports::Answer::kYes};
   EXPECT_FALSE(CopyRows(state_, Rows{0}, ports_));
   EXPECT_TRUE(CopyRows(state_, Rows{0}, ports_));
   const std::string one = "message Copy: Copy 1 mail to the Savebox?";
@@ -123,7 +123,7 @@ TEST_F(Commands, CopiesReplaceTheSameMessageButAWholeOneOnlyAfterAsking) {
 
 TEST_F(Commands, DeleteFromListAsksWithTheCountAndKeepsTheOtherRows) {
   Show(2);
-  window_.ports.answers = {Answer::kYes};
+  window_.ports.answers = {ports::Answer::kYes};
   EXPECT_TRUE(DeleteFromList(state_, Rows{3, 1, 1}, ports_));
   EXPECT_EQ(Subjects(2), (Texts{"head", "read"}));
   EXPECT_EQ(state_.list.rows, (std::vector<std::size_t>{0, 1}));
@@ -131,7 +131,7 @@ TEST_F(Commands, DeleteFromListAsksWithTheCountAndKeepsTheOtherRows) {
                                   "delete 3", "delete 1", "counts"}));
   Show(1);
   state_.list.rows = {1, 0};  // sorted the other way round
-  window_.ports.answers = {Answer::kYes};
+  window_.ports.answers = {ports::Answer::kYes};
   EXPECT_TRUE(DeleteFromList(state_, Rows{0}, ports_));
   EXPECT_EQ(window_.calls.front(), "message Delete: Delete 1 mail from the list?");
   EXPECT_EQ(Subjects(1), (Texts{"unsent"}));
@@ -139,7 +139,7 @@ TEST_F(Commands, DeleteFromListAsksWithTheCountAndKeepsTheOtherRows) {
 
 TEST_F(Commands, DeletingAnAccountBeforeTheOneInConversationLowersItsIndex) {
   Show(2);
-  window_.ports.answers = {Answer::kYes};
+  window_.ports.answers = {ports::Answer::kYes};
   EXPECT_EQ(DeleteAccount(state_, 4, ports_), 3);
   EXPECT_EQ(state_.list.box, &Box(1));
   Show(3);

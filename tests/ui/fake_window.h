@@ -9,7 +9,7 @@ namespace zelk::test {
 
 // The main window's side, recorded in the same list as the dialogs and the list view; the account
 // sheet answers from a script (nothing scripted: cancelled).
-class FakeWindow final : public ui::WindowPort, public store::SelectorPort, public ui::ExitPort {
+class FakeWindow final : public ui::QuietWindow, public store::SelectorPort, public ui::ExitPort {
  public:
   FakePorts ports;
   std::vector<std::string>& calls = ports.calls;
@@ -26,9 +26,9 @@ class FakeWindow final : public ui::WindowPort, public store::SelectorPort, publ
     return answer;
   }
   bool InitialiseAccount(int) override { return true; }
-  void EntryAdded(const ui::Text& label) override { calls.push_back("entry add " + label); }
+  void EntryAdded(const platform::Text& label) override { calls.push_back("entry add " + label); }
   void EntryRemoved(int index) override { Add("entry remove ", index); }
-  void EntryRenamed(int, const ui::Text& label) override { calls.push_back("entry rename " + label); }
+  void EntryRenamed(int, const platform::Text& label) override { calls.push_back("entry rename " + label); }
   void EntrySelected(int index) override { Add("entry select ", index); }
   bool StopConversation() override { return calls.push_back("stop"), conversationOpen; }
   bool Dialing() const override { return false; }

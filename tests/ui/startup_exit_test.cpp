@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "fake_window.h"
-#include "net/commands.h"
+#include "ui/network_commands.h"
 #include "platform/files.h"
 #include "store/mailbox_file.h"
 #include "support/file_size_limit.h"
@@ -66,20 +66,6 @@ TEST_F(StartAndExit, StartLoadsEverythingThenShowsTheFirstAccountAndSaysWhatCome
   EXPECT_EQ(window_.calls, (std::vector<std::string>{"cursor wait", "cursor normal", "message Error: Initialisation error"}));
 }
 
-// A main window that is hidden and answers nothing, for the network commands.
-class HiddenWindow final : public net::WindowPort {
- public:
-  void SetTitle(const platform::Text&) override {}
-  bool Visible() const override { return false; }
-  bool InFront() const override { return false; }
-  void ShowAndRaise() override {}
-  void ShowMailBox(int) override {}
-  void ShowCounts() override {}
-  void ResortList() override {}
-  void ShowNewMailNotice(bool) override {}
-  void HideNewMailNotice() override {}
-};
-
 TEST_F(StartAndExit, ThePlanArmsTheAutomaticCheckChecksEveryAccountAndReadsTheCommandLine) {
   WriteHome("StartCheck=1\r\nAutoCheck=1\r\n");
   const StartupPlan plan = Start(true);
@@ -88,11 +74,11 @@ TEST_F(StartAndExit, ThePlanArmsTheAutomaticCheckChecksEveryAccountAndReadsTheCo
     state_.table.boxes[i]->CyclicFlag = 1;  // the check-all visits no server
   }
   platform::PollEventLoop loop;
-  HiddenWindow window;
+  QuietWindow window;
   net::NoDialUp dialUp;
   const net::ConversationLog log(home_.path(), false);
-  net::NetworkCommands commands(
-      net::CommandParts{loop, window_.ports, window_.ports, window_.ports, window_.ports, window_, window, dialUp, log,
+  ui::NetworkCommands commands(
+      ui::CommandParts{loop, window_.ports, window_.ports, window_.ports, window_.ports, window_, window, dialUp, log,
                         clock_, zone_, home_.path(), {}},
       state_.settings, state_.table);
   window_.calls.clear();
@@ -136,7 +122,7 @@ TEST_F(StartAndExit, AFailedSaveAnsweredNoKeepsTheProgramRunningAndTheFilesAsThe
   window_.calls.clear();
   {
     test::FileSizeLimit full(16 * 1024);
-    window_.ports.answers = {Answer::kYes, Answer::kNo};
+    window_.ports.answers = {ports::Answer::kYes, ports::Answer::kNo};
     EXPECT_FALSE(Exit());
   }
   EXPECT_EQ(test::Messages(window_.calls).size(), 2u);

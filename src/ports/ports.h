@@ -6,7 +6,7 @@
 
 // What the core asks of whatever shows the program: a window (the Qt program), a terminal
 // (zelk-cli) or a test's script. Each port is small; a front-end implements the ones it shows.
-namespace zelk::ui {
+namespace zelk::ports {
 
 using platform::Text;
 
@@ -92,4 +92,4 @@ class QuietShell : public ShellPort {
   void PlaySound(const Text&) override {}
 };
 
-}  // namespace zelk::ui
+}  // namespace zelk::ports

@@ -1,11 +1,11 @@
 // The cycles: check all accounts (also the automatic check), update all accounts, and the Outbox
 // send cycle. Each tick starts at most one conversation and does nothing while one exists.
-#include "net/commands.h"
+#include "ui/network_commands.h"
 
-namespace zelk::net {
+namespace zelk::ui {
 
 void NetworkCommands::CycleDone() {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.cycleBusy = flags.cycleRunning = false;
   conversation_.EndOfWork();
   NotifyNewMail(flags.newMailCount);
@@ -20,7 +20,7 @@ bool NetworkCommands::CheckAll() {
 }
 
 void NetworkCommands::StartCheckAll() {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.cycleRunning = true;
   flags.updateOrSend = flags.shift = false;
   flags.newMailCount = 0;
@@ -28,14 +28,14 @@ void NetworkCommands::StartCheckAll() {
   ClearNewMailFlags();
   flags.cycleBusy = true;
   parts_.shell.RefreshCommandStates();
-  parts_.loop.SetTimer(kCheckAllTimer, tick_, [this] { CheckAllTick(); });
+  parts_.loop.SetTimer(net::kCheckAllTimer, tick_, [this] { CheckAllTick(); });
 }
 
 void NetworkCommands::CheckAllTick() {
   if (ConversationExists()) return;
   ++position_;
   if (position_ >= BoxCount()) {
-    parts_.loop.KillTimer(kCheckAllTimer);
+    parts_.loop.KillTimer(net::kCheckAllTimer);
     conversation_.flags.cycleBusy = false;
     if (settings_.CheckEndExec == 1 && UpdateAllAfterCheck()) return;
     CycleDone();
@@ -48,16 +48,16 @@ void NetworkCommands::CheckAllTick() {
 
 void NetworkCommands::ArmAutoCheck() {
   if (settings_.AutoCheck == 1) {
-    parts_.loop.SetTimer(kAutoCheckTimer, minute_, [this] { AutoCheckTick(); });
+    parts_.loop.SetTimer(net::kAutoCheckTimer, minute_, [this] { AutoCheckTick(); });
   } else {
-    parts_.loop.KillTimer(kAutoCheckTimer);
+    parts_.loop.KillTimer(net::kAutoCheckTimer);
     minutes_ = 0;
   }
 }
 
 void NetworkCommands::AutoCheckTick() {
   if (settings_.AutoCheck != 1) {
-    parts_.loop.KillTimer(kAutoCheckTimer);
+    parts_.loop.KillTimer(net::kAutoCheckTimer);
     minutes_ = 0;
     return;
   }
@@ -74,18 +74,18 @@ void NetworkCommands::AutoCheckTick() {
 }
 
 bool NetworkCommands::Survey(bool ask, bool tell) {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   bool positive = false;
   for (int i = store::kFirstAccountIndex; i < BoxCount(); ++i) {
     const store::MailBox& box = Box(i);
-    if (box.CyclicFlag == 1 || !HasUpdateWork(box)) continue;
+    if (box.CyclicFlag == 1 || !net::HasUpdateWork(box)) continue;
     positive = true;
-    if (!ask || !UpdateNeedsDeletionWarning(box)) continue;
+    if (!ask || !net::UpdateNeedsDeletionWarning(box)) continue;
     flags.messageBoxShowing = true;
-    const ui::Answer answer = parts_.dialogs.ShowMessage(box.Name.value_or(""), platform::Text(kDeletionWarning),
-                                                         ui::MessageIcon::kQuestion, ui::MessageButtons::kYesNo);
+    const ports::Answer answer = parts_.dialogs.ShowMessage(box.Name.value_or(""), platform::Text(net::kDeletionWarning),
+                                                         ports::MessageIcon::kQuestion, ports::MessageButtons::kYesNo);
     flags.messageBoxShowing = false;
-    if (answer != ui::Answer::kYes) {
+    if (answer != ports::Answer::kYes) {
       // The user looks at what would be deleted instead.
       ShowItem(i, store::NextDeleteMarked(box, -1));
       return false;
@@ -95,8 +95,8 @@ bool NetworkCommands::Survey(bool ask, bool tell) {
   if (store::NextSendMarked(table_, -1) >= 0) positive = true;
   if (!positive && tell) {
     flags.messageBoxShowing = true;
-    parts_.dialogs.ShowMessage("Update all accounts", platform::Text(kNoMarkedMail), ui::MessageIcon::kExclamation,
-                               ui::MessageButtons::kOk);
+    parts_.dialogs.ShowMessage("Update all accounts", platform::Text(net::kNoMarkedMail), ports::MessageIcon::kExclamation,
+                               ports::MessageButtons::kOk);
     flags.messageBoxShowing = false;
   }
   return positive;
@@ -104,7 +104,7 @@ bool NetworkCommands::Survey(bool ask, bool tell) {
 
 bool NetworkCommands::UpdateAll() {
   if (!Idle()) return false;
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.shift = parts_.shell.ShiftHeld();
   if (!Survey(true, true)) return false;
   flags.autoCheck = false;
@@ -120,7 +120,7 @@ bool NetworkCommands::UpdateAll() {
 }
 
 bool NetworkCommands::UpdateAllAfterCheck() {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   if (flags.newMailCount == -1 || ConversationExists()) return false;
   if (!Survey(settings_.CheckEndExecNoDelMsg == 1, false)) return false;
   flags.autoCheck = flags.updateOrSend = flags.shift = false;
@@ -129,13 +129,13 @@ bool NetworkCommands::UpdateAllAfterCheck() {
 }
 
 void NetworkCommands::StartUpdateAll() {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.cycleRunning = flags.cycleBusy = true;
   position_ = 1;
   waitTicks_ = 0;
   followUpMade_ = accountGaveUp_ = false;
   parts_.shell.RefreshCommandStates();
-  parts_.loop.SetTimer(kUpdateAllTimer, tick_, [this] { UpdateAllTick(); });
+  parts_.loop.SetTimer(net::kUpdateAllTimer, tick_, [this] { UpdateAllTick(); });
 }
 
 void NetworkCommands::UpdateAllTick() {
@@ -156,7 +156,7 @@ void NetworkCommands::UpdateAllTick() {
   followUpMade_ = accountGaveUp_ = false;
   ++position_;
   if (position_ >= BoxCount()) {
-    parts_.loop.KillTimer(kUpdateAllTimer);
+    parts_.loop.KillTimer(net::kUpdateAllTimer);
     if (store::NextSendMarked(table_, -1) >= 0) {
       StartSendCycle();
     } else {
@@ -167,14 +167,14 @@ void NetworkCommands::UpdateAllTick() {
   const store::MailBox& box = Box(position_);
   if (box.CyclicFlag == 1) return;
   bool dialled = false;
-  if (HasUpdateWork(box) || settings_.CheckAfterUpdate == 1) {
+  if (net::HasUpdateWork(box) || settings_.CheckAfterUpdate == 1) {
     if (!DialOrEnd(position_)) {
       accountGaveUp_ = true;
       return;
     }
     dialled = true;
   }
-  const bool updating = StartUpdate(conversation_, position_, ForUpdate());
+  const bool updating = net::StartUpdate(conversation_, position_, ForUpdate());
   // A failed start whose error is not ignored has stopped the cycle.
   if (!conversation_.flags.cycleRunning) return;
   if (box.PopBeforeSmtp != 1 || store::NextSendMarkedFor(table_, -1, position_) < 0) return;
@@ -189,13 +189,13 @@ void NetworkCommands::UpdateAllTick() {
 }
 
 void NetworkCommands::StartSendCycle() {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.cycleRunning = flags.cycleBusy = true;
   waitTicks_ = 0;
   position_ = 1;
   accountGaveUp_ = false;
   parts_.shell.RefreshCommandStates();
-  parts_.loop.SetTimer(kSendCycleTimer, tick_, [this] { SendCycleTick(); });
+  parts_.loop.SetTimer(net::kSendCycleTimer, tick_, [this] { SendCycleTick(); });
 }
 
 void NetworkCommands::SendCycleTick() {
@@ -210,7 +210,7 @@ void NetworkCommands::SendCycleTick() {
   accountGaveUp_ = false;
   ++position_;
   if (position_ >= BoxCount()) {
-    parts_.loop.KillTimer(kSendCycleTimer);
+    parts_.loop.KillTimer(net::kSendCycleTimer);
     CycleDone();
     return;
   }
@@ -223,4 +223,4 @@ void NetworkCommands::SendCycleTick() {
   WaitAfterLogin();
 }
 
-}  // namespace zelk::net
+}  // namespace zelk::ui

@@ -13,51 +13,31 @@
 #include "platform/event_loop.h"
 #include "smtp/smtp_send.h"
 #include "store/mailbox_table.h"
-#include "ui/ports.h"
+#include "ports/ports.h"
+#include "ui/window_port.h"
 
 // The user's network commands as conversations: check one account or all of them, update one or
 // all, send the Outbox or one message from the composer, and the automatic check. Commands that
 // touch several mailboxes run as cycles: a 100 ms timer visits the mailboxes in table order and
 // starts one conversation at a time. When the work is done it tells the user: the new-mail
 // notice, sounds, the tray icon, the selector's " *" markers and the window title.
-namespace zelk::net {
-
-// What the commands ask of the main window beyond the shared ports.
-class WindowPort {
- public:
-  virtual ~WindowPort() = default;
-  virtual void SetTitle(const platform::Text& title) = 0;
-  virtual bool Visible() const = 0;
-  virtual bool InFront() const = 0;
-  // Shows the window (restored from the tray when hidden) and brings it to the front.
-  virtual void ShowAndRaise() = 0;
-  // The table's selection has become `mailbox`: the selector selects it and the list shows it.
-  virtual void ShowMailBox(int mailbox) = 0;
-  // Status part 0 (and part 1 when idle) for the shown mailbox.
-  virtual void ShowCounts() = 0;
-  // The shown list's order after a check or update changed it (thread order or the sort keys).
-  virtual void ResortList() = 0;
-  // The new-mail notice: centred, topmost, shown without activation unless `activate`. Its Yes
-  // and No come back through NetworkCommands::NoticeAnswered.
-  virtual void ShowNewMailNotice(bool activate) = 0;
-  virtual void HideNewMailNotice() = 0;
-};
+namespace zelk::ui {
 
 // Everything the commands work with. Every reference outlives the NetworkCommands.
 struct CommandParts {
   platform::EventLoop& loop;
-  ui::DialogPort& dialogs;
-  ui::StatusPort& status;
-  ui::ListViewPort& list;
-  ui::ShellPort& shell;
+  ports::DialogPort& dialogs;
+  ports::StatusPort& status;
+  ports::ListViewPort& list;
+  ports::ShellPort& shell;
   store::SelectorPort& selector;  // the " *" of accounts with unread new mail
   WindowPort& window;
-  DialUpGate& dialUp;
-  const ConversationLog& log;
+  net::DialUpGate& dialUp;
+  const net::ConversationLog& log;
   const platform::Clock& clock;
   mime::LocalZone& zone;
   std::string dataDirectory;  // where sending saves the Outbox (config::DataDirectoryPath)
-  RowLocator rowOf;
+  net::RowLocator rowOf;
 };
 
 inline constexpr std::string_view kNoNewMail = "No new mail!";
@@ -65,7 +45,7 @@ inline constexpr std::string_view kNoNewMail = "No new mail!";
 // Owns the one Conversation and the run-wide state of the cycles; it is the conversation's
 // WorkHooks. Commands answer whether they started work; none starts while a conversation
 // exists or a cycle holds the network.
-class NetworkCommands final : public WorkHooks {
+class NetworkCommands final : public net::WorkHooks {
  public:
   NetworkCommands(CommandParts parts, const config::Settings& settings, store::MailBoxTable& table);
   ~NetworkCommands() override;
@@ -104,8 +84,8 @@ class NetworkCommands final : public WorkHooks {
   // directory, which only the front-end knows.
   std::function<void(int mailbox)> accountFinished;
 
-  Conversation& conversation() { return conversation_; }
-  RunFlags& flags() { return conversation_.flags; }
+  net::Conversation& conversation() { return conversation_; }
+  net::RunFlags& flags() { return conversation_.flags; }
 
   // The lengths of the cycle tick and of the AutoCheck minute, so tests need not wait minutes.
   void SetPeriodsForTesting(std::chrono::milliseconds tick, std::chrono::milliseconds minute);
@@ -129,8 +109,8 @@ class NetworkCommands final : public WorkHooks {
   bool Waiting();
   store::MailBox& Box(int index) { return *table_.boxes[static_cast<std::size_t>(index)]; }
   int BoxCount() const { return static_cast<int>(table_.boxes.size()); }
-  CheckParts ForCheck();
-  UpdateParts ForUpdate();
+  net::CheckParts ForCheck();
+  net::UpdateParts ForUpdate();
   smtp::SendParts ForSend();
 
   // The dial-up request for `mailbox` with the network marked busy while it waits; true: go ahead.
@@ -172,7 +152,7 @@ class NetworkCommands final : public WorkHooks {
   CommandParts parts_;
   const config::Settings& settings_;
   store::MailBoxTable& table_;
-  Conversation conversation_;
+  net::Conversation conversation_;
 
   int position_ = 1;         // the mailbox a cycle is at; advanced before use, so 2 comes first
   int waitTicks_ = 0;        // ticks still to wait after a POP-before-SMTP login
@@ -187,4 +167,4 @@ class NetworkCommands final : public WorkHooks {
   std::chrono::milliseconds minute_{60'000};
 };
 
-}  // namespace zelk::net
+}  // namespace zelk::ui

@@ -1,8 +1,8 @@
 // What the user is told when a command's work is done: "No new mail!", or the tray icon, the
 // selector's " *" markers, the window title, the sound and the new-mail notice.
-#include "net/commands.h"
+#include "ui/network_commands.h"
 
-namespace zelk::net {
+namespace zelk::ui {
 
 namespace {
 
@@ -23,18 +23,18 @@ int FirstNewItem(const store::MailBox& box) {
 }  // namespace
 
 void NetworkCommands::NotifyNewMail(int count) {
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   if (count < 0) return;
   if (count == 0) {
     if (flags.messageBoxShowing || settings_.ShowNoMailMessage != 1 || noticeShowing_ || flags.autoCheck) return;
     flags.messageBoxShowing = true;
-    parts_.dialogs.ShowMessage("Zelk", platform::Text(kNoNewMail), ui::MessageIcon::kInformation,
-                               ui::MessageButtons::kOk);
+    parts_.dialogs.ShowMessage("Zelk", platform::Text(kNoNewMail), ports::MessageIcon::kInformation,
+                               ports::MessageButtons::kOk);
     flags.messageBoxShowing = false;
     return;
   }
   if (!parts_.window.Visible() || !parts_.window.InFront()) {
-    parts_.shell.SetTrayState(ui::TrayState::kNewMail);
+    parts_.shell.SetTrayState(ports::TrayState::kNewMail);
     flags.newMailIconShowing = true;
   }
   MarkUnreadAccounts();
@@ -86,4 +86,4 @@ void NetworkCommands::NoticeAnswered(bool yes) {
   noticeShowing_ = false;
 }
 
-}  // namespace zelk::net
+}  // namespace zelk::ui

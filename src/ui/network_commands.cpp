@@ -1,6 +1,6 @@
-#include "net/commands.h"
+#include "ui/network_commands.h"
 
-namespace zelk::net {
+namespace zelk::ui {
 
 NetworkCommands::NetworkCommands(CommandParts parts, const config::Settings& settings, store::MailBoxTable& table)
     : parts_(std::move(parts)),
@@ -10,7 +10,7 @@ NetworkCommands::NetworkCommands(CommandParts parts, const config::Settings& set
                     settings, table) {}
 
 NetworkCommands::~NetworkCommands() {
-  for (const int timer : {kSendCycleTimer, kSingleSendTimer, kCheckAllTimer, kUpdateAllTimer, kAutoCheckTimer}) {
+  for (const int timer : {net::kSendCycleTimer, net::kSingleSendTimer, net::kCheckAllTimer, net::kUpdateAllTimer, net::kAutoCheckTimer}) {
     parts_.loop.KillTimer(timer);
   }
 }
@@ -21,7 +21,7 @@ void NetworkCommands::SetPeriodsForTesting(std::chrono::milliseconds tick, std::
 }
 
 bool NetworkCommands::ConversationExists() const {
-  return conversation_.socket() != kNoSocket || parts_.loop.HasTimer(kPollTimer);
+  return conversation_.socket() != net::kNoSocket || parts_.loop.HasTimer(net::kPollTimer);
 }
 
 // Between the conversations of a cycle no conversation exists, yet the cycle holds the network.
@@ -34,12 +34,12 @@ bool NetworkCommands::Waiting() {
   return true;
 }
 
-CheckParts NetworkCommands::ForCheck() {
+net::CheckParts NetworkCommands::ForCheck() {
   return {settings_, table_, parts_.list, parts_.shell, *this, parts_.zone, parts_.clock, parts_.rowOf,
           [this] { return noticeShowing_; }};
 }
 
-UpdateParts NetworkCommands::ForUpdate() {
+net::UpdateParts NetworkCommands::ForUpdate() {
   return {settings_, table_, parts_.list, *this, parts_.zone, parts_.clock, parts_.rowOf};
 }
 
@@ -70,14 +70,14 @@ bool NetworkCommands::DialOrEnd(int mailbox) {
 }
 
 bool NetworkCommands::Check(int mailbox, bool loginOnly) {
-  return DialOrEnd(mailbox) && StartCheck(conversation_, mailbox, loginOnly, ForCheck());
+  return DialOrEnd(mailbox) && net::StartCheck(conversation_, mailbox, loginOnly, ForCheck());
 }
 
 void NetworkCommands::PopBeforeSmtpLogin(int mailbox) {
   const bool loginOnly = settings_.PopBeforeSmtpIsLoginOnly == 1;
   // A full check finds mail, and the user is told about it.
   if (!loginOnly && conversation_.flags.newMailCount == -1) conversation_.flags.newMailCount = 0;
-  (void)StartCheck(conversation_, mailbox, loginOnly, ForCheck());
+  (void)net::StartCheck(conversation_, mailbox, loginOnly, ForCheck());
 }
 
 void NetworkCommands::WaitAfterLogin() { waitTicks_ = settings_.PopBeforeSmtpWait / 100; }
@@ -118,36 +118,36 @@ void NetworkCommands::ShowItem(int mailbox, int index) {
 bool NetworkCommands::CheckAccount() {
   const int mailbox = table_.selected;
   if (!Idle() || mailbox < store::kFirstAccountIndex || mailbox >= BoxCount()) return false;
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.autoCheck = false;
   if (!Dial(mailbox)) return false;
   flags.cycleRunning = flags.updateOrSend = flags.shift = false;
   flags.newMailCount = 0;
   ClearNewMailFlags();
-  return StartCheck(conversation_, mailbox, false, ForCheck());
+  return net::StartCheck(conversation_, mailbox, false, ForCheck());
 }
 
 bool NetworkCommands::UpdateAccount() {
   const int mailbox = table_.selected;
   if (!Idle() || mailbox < store::kSaveboxIndex || mailbox >= BoxCount()) return false;
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   flags.shift = parts_.shell.ShiftHeld();
   const bool account = mailbox >= store::kFirstAccountIndex;
-  const bool marked = account ? HasUpdateWork(Box(mailbox))
+  const bool marked = account ? net::HasUpdateWork(Box(mailbox))
                               : mailbox == store::kOutboxIndex && store::NextSendMarked(table_, -1) >= 0;
   if (!marked) {
     flags.messageBoxShowing = true;
-    parts_.dialogs.ShowMessage("Update account", platform::Text(kNoMarkedMail), ui::MessageIcon::kExclamation,
-                               ui::MessageButtons::kOk);
+    parts_.dialogs.ShowMessage("Update account", platform::Text(net::kNoMarkedMail), ports::MessageIcon::kExclamation,
+                               ports::MessageButtons::kOk);
     flags.messageBoxShowing = false;
     return false;
   }
-  if (account && UpdateNeedsDeletionWarning(Box(mailbox))) {
+  if (account && net::UpdateNeedsDeletionWarning(Box(mailbox))) {
     flags.messageBoxShowing = true;
-    const ui::Answer answer = parts_.dialogs.ShowMessage("Update account", platform::Text(kDeletionWarning),
-                                                         ui::MessageIcon::kQuestion, ui::MessageButtons::kYesNo);
+    const ports::Answer answer = parts_.dialogs.ShowMessage("Update account", platform::Text(net::kDeletionWarning),
+                                                         ports::MessageIcon::kQuestion, ports::MessageButtons::kYesNo);
     flags.messageBoxShowing = false;
-    if (answer != ui::Answer::kYes) return false;
+    if (answer != ports::Answer::kYes) return false;
   }
   flags.autoCheck = false;
   if (account && !Dial(mailbox)) return false;
@@ -162,12 +162,12 @@ bool NetworkCommands::UpdateAccount() {
     StartSendCycle();
     return true;
   }
-  return StartUpdate(conversation_, mailbox, ForUpdate());
+  return net::StartUpdate(conversation_, mailbox, ForUpdate());
 }
 
 bool NetworkCommands::SendNow(const store::ItemRef& item) {
   if (!item || !Idle()) return false;
-  RunFlags& flags = conversation_.flags;
+  net::RunFlags& flags = conversation_.flags;
   pending_ = item;
   flags.newMailCount = -1;
   waitTicks_ = 0;
@@ -183,14 +183,14 @@ bool NetworkCommands::SendNow(const store::ItemRef& item) {
     PopBeforeSmtpLogin(account);
     WaitAfterLogin();
   }
-  parts_.loop.SetTimer(kSingleSendTimer, tick_, [this] { SingleSendTick(); });
+  parts_.loop.SetTimer(net::kSingleSendTimer, tick_, [this] { SingleSendTick(); });
   return true;
 }
 
 void NetworkCommands::SingleSendTick() {
   if (Waiting()) return;
-  parts_.loop.KillTimer(kSingleSendTimer);
-  RunFlags& flags = conversation_.flags;
+  parts_.loop.KillTimer(net::kSingleSendTimer);
+  net::RunFlags& flags = conversation_.flags;
   flags.autoCheck = flags.cycleRunning = flags.shift = flags.cycleBusy = false;
   flags.updateOrSend = true;
   const store::ItemRef item = std::move(pending_);
@@ -225,7 +225,7 @@ bool NetworkCommands::UpdateAfterCheck(int mailbox) {
 
 void NetworkCommands::CheckAgain(int mailbox) {
   const int ends = ends_;
-  if (Dial(mailbox) && StartCheck(conversation_, mailbox, false, ForCheck())) return;
+  if (Dial(mailbox) && net::StartCheck(conversation_, mailbox, false, ForCheck())) return;
   // Nothing ended the update's work yet (a refused dial-up, a cancelled password prompt).
   if (ends_ == ends) conversation_.Refuse(mailbox, "");
 }
@@ -235,4 +235,4 @@ void NetworkCommands::ConversationEnded(int mailbox) {
   if (mailbox >= store::kOutboxIndex && accountFinished) accountFinished(mailbox);
 }
 
-}  // namespace zelk::net
+}  // namespace zelk::ui

@@ -1,4 +1,4 @@
-#include "net/commands.h"
+#include "ui/network_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,10 @@
 #include "support/scripted_server.h"
 #include "support/temp_dir.h"
 
-namespace zelk::net {
+namespace zelk::ui {
 namespace {
+
+using namespace net;  // the conversation and its handlers, which these commands drive
 
 using namespace std::chrono_literals;
 using test::Expect;
@@ -22,7 +24,7 @@ using Steps = std::vector<test::ScriptStep>;
 using Calls = std::vector<std::string>;
 
 // The main window and the selector, recorded among the other ports' calls.
-class FakeWindow final : public WindowPort, public store::SelectorPort {
+class FakeWindow final : public QuietWindow, public store::SelectorPort {
  public:
   explicit FakeWindow(Calls& calls) : calls_(calls) {}
   bool visible = false, inFront = false;
@@ -31,8 +33,6 @@ class FakeWindow final : public WindowPort, public store::SelectorPort {
   bool InFront() const override { return inFront; }
   void ShowAndRaise() override { calls_.push_back("raise"); }
   void ShowMailBox(int mailbox) override { calls_.push_back("show mailbox " + std::to_string(mailbox)); }
-  void ShowCounts() override {}
-  void ResortList() override {}
   void ShowNewMailNotice(bool activate) override { calls_.push_back(activate ? "notice active" : "notice"); }
   void HideNewMailNotice() override { calls_.push_back("notice hidden"); }
   void EntryAdded(const platform::Text&) override {}
@@ -549,7 +549,7 @@ TEST_F(CommandsDovecot, UpdateAllChecksEachAccountAgainAfterItsUpdate) {
   server.DeliverMessage("three", message(3));
   f.finished.clear();
   f.ports.calls.clear();
-  f.ports.answers.push_back(ui::Answer::kYes);
+  f.ports.answers.push_back(ports::Answer::kYes);
   ASSERT_TRUE(f.commands->UpdateAll());
   ASSERT_TRUE(f.RunToIdle());
   EXPECT_EQ(f.Seen("message"), Calls{"message One: " + kWarning}) << server.LogTail();
@@ -561,4 +561,4 @@ TEST_F(CommandsDovecot, UpdateAllChecksEachAccountAgainAfterItsUpdate) {
 }
 
 }  // namespace
-}  // namespace zelk::net
+}  // namespace zelk::ui
