@@ -28,7 +28,16 @@ using fuzz::Check;
 struct Ports final : fuzz::QuietPorts {
   void ExpectRows(int count) override { Check(count >= 0 && count <= 100'000, "absurd row count"); }
   void InsertRow(int row) override { Check(row >= 0, "negative row"); }
-  void DeleteRow(int row) override { Check(row >= 0, "negative row"); }
+  void RemovingRow(int row) override {
+    Check(row >= 0, "negative row");
+    Check(!removing, "a removal begun inside another");
+    removing = true;
+  }
+  void RowRemoved(int row) override {
+    Check(row >= 0 && removing, "a removal ended that never began");
+    removing = false;
+  }
+  bool removing = false;
 };
 
 store::ItemRef Item(int n) {

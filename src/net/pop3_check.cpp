@@ -303,11 +303,10 @@ bool Pop3Check::Resynchronise() {
         ++row;
         continue;
       }
-      if (shown_) {
-        const int shownRow = parts_.rowOf ? parts_.rowOf(*slot) : row;
-        if (shownRow >= 0) list.DeleteRow(shownRow);
-      }
+      const int shownRow = !shown_ ? -1 : parts_.rowOf ? parts_.rowOf(*slot) : row;
+      if (shownRow >= 0) list.RemovingRow(shownRow);
       slot.reset();
+      if (shownRow >= 0) list.RowRemoved(shownRow);
     }
   } catch (const std::bad_alloc&) {
     uids_ = {};
@@ -333,9 +332,10 @@ bool Pop3Check::Resynchronise() {
 }
 
 void Pop3Check::EmptyMailbox() {
-  if (shown_) parts_.list.DeleteAllRows();
+  if (shown_) parts_.list.RemovingAllRows();
   store::FreeItems(box_->Items);
   std::vector<store::ItemRef>().swap(box_->Items);
+  if (shown_) parts_.list.AllRowsRemoved();
   box_->LastNo = 0;
 }
 

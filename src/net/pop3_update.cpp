@@ -183,21 +183,16 @@ bool Pop3Update::DeleReply(std::string_view line) {
 bool Pop3Update::DeletionsAccepted() {
   store::MailBox& box = *box_;
   ports::ListViewPort& list = parts_.list;
-  if (shown_) {
-    list.SuspendRedraw();
-    int row = 0;  // the row of the current item when rows follow mailbox order
-    for (const store::ItemRef& slot : box.Items) {
-      if (!slot) continue;
-      if (slot->Mark != store::kMarkDelete) {
-        ++row;
-        continue;
-      }
-      const int shownRow = parts_.rowOf ? parts_.rowOf(*slot) : row;
-      if (shownRow >= 0) list.DeleteRow(shownRow);
-    }
-  }
+  if (shown_) list.SuspendRedraw();
+  int row = 0;  // the row of the current item when rows follow mailbox order
   for (store::ItemRef& slot : box.Items) {
-    if (!slot || slot->Mark != store::kMarkDelete) continue;
+    if (!slot) continue;
+    if (slot->Mark != store::kMarkDelete) {
+      ++row;
+      continue;
+    }
+    const int shownRow = !shown_ ? -1 : parts_.rowOf ? parts_.rowOf(*slot) : row;
+    if (shownRow >= 0) list.RemovingRow(shownRow);
     const int deletedNo = slot->No;
     slot.reset();
     // By number rather than by position: the server numbers the rest down whatever the order
@@ -207,6 +202,7 @@ bool Pop3Update::DeletionsAccepted() {
     }
     box.MailCnt = std::max(0, box.MailCnt - 1);
     if (box.LastNo > 0) --box.LastNo;
+    if (shownRow >= 0) list.RowRemoved(shownRow);
   }
   if (!box.Items.empty() && !box.Items.back()) {
     const auto last =

@@ -36,15 +36,18 @@ class StatusPort {
   virtual void SetStatusText(int part, const Text& text) = 0;
 };
 
-// How the shown message list follows the network code's changes to the shown mailbox. Rows are
-// positions in the list as shown.
+// How the shown message list follows the changes to the shown mailbox. Rows are positions in the
+// list as shown. Removals come in pairs, so that an item model can follow them: before, the items
+// are all still there for a view that asks about them; after, the rows have gone.
 class ListViewPort {
  public:
   virtual ~ListViewPort() = default;
   virtual void ExpectRows(int count) = 0;  // room for that many rows is coming
   virtual void InsertRow(int row) = 0;
-  virtual void DeleteAllRows() = 0;
-  virtual void DeleteRow(int row) = 0;
+  virtual void RemovingAllRows() = 0;
+  virtual void AllRowsRemoved() = 0;
+  virtual void RemovingRow(int row) = 0;
+  virtual void RowRemoved(int row) = 0;  // the rows below it have moved up by one
   virtual void RedrawRow(int row) = 0;
   virtual void SelectRow(int row, bool focus) = 0;
   virtual void ScrollToRow(int row) = 0;
@@ -72,8 +75,10 @@ class QuietListView : public ListViewPort {
  public:
   void ExpectRows(int) override {}
   void InsertRow(int) override {}
-  void DeleteAllRows() override {}
-  void DeleteRow(int) override {}
+  void RemovingAllRows() override {}
+  void AllRowsRemoved() override {}
+  void RemovingRow(int) override {}
+  void RowRemoved(int) override {}
   void RedrawRow(int) override {}
   void SelectRow(int, bool) override {}
   void ScrollToRow(int) override {}

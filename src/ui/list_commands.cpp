@@ -151,9 +151,15 @@ bool DeleteFromList(ProgramState& state, std::span<const int> rows, WindowPorts&
   }
   store::ListModel& list = state.list;
   std::vector<store::ItemRef>& items = list.box->Items;
-  for (const int row : valid) store::FreeItems(std::span(&items[list.rows[static_cast<std::size_t>(row)]], 1));
-  // Bottom up, so each row number still means what it meant before.
-  for (auto row = valid.rbegin(); row != valid.rend(); ++row) ports.list.DeleteRow(*row);
+  // Bottom up, so each row number still means what it meant before; each item is freed only
+  // once the view has been told its row goes.
+  for (auto row = valid.rbegin(); row != valid.rend(); ++row) {
+    ports.list.RemovingRow(*row);
+    const auto at = list.rows.begin() + *row;
+    store::FreeItems(std::span(&items[*at], 1));
+    list.rows.erase(at);
+    ports.list.RowRemoved(*row);
+  }
 
   // The rows left keep their order and follow their items to where Compact moves them.
   std::vector<std::size_t> newIndex(items.size());
@@ -162,7 +168,6 @@ bool DeleteFromList(ProgramState& state, std::span<const int> rows, WindowPorts&
     newIndex[i] = kept;
     if (items[i]) ++kept;
   }
-  std::erase_if(list.rows, [&items](std::size_t index) { return index >= items.size() || !items[index]; });
   for (std::size_t& index : list.rows) index = newIndex[index];
   store::Compact(*list.box);
   ports.window.ShowCounts();

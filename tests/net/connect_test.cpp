@@ -144,7 +144,7 @@ TEST(ConnectAttempts, EveryAddressInTurnTheFirstToConnectWinsAndNothingIsLeftOpe
   };
   for (const auto& c : cases) {
     platform::PollEventLoop loop;
-    const test::ScriptedServer server({test::Silence()});
+    test::ScriptedServer server({test::Silence()});
     const test::UnansweredListener hanging("127.0.0.2", server.port());
     const std::size_t before = OpenDescriptors();
     Outcome outcome;
@@ -160,6 +160,7 @@ TEST(ConnectAttempts, EveryAddressInTurnTheFirstToConnectWinsAndNothingIsLeftOpe
       EXPECT_EQ(outcome.winner->address, answers);
       EXPECT_TRUE(::fcntl(outcome.winner->fd, F_GETFD) & FD_CLOEXEC);
       ::close(outcome.winner->fd);
+      EXPECT_TRUE(server.WaitDone());  // the server's side of the connection is closed too
     }
     EXPECT_EQ(OpenDescriptors(), before);
   }

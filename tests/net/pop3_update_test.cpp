@@ -146,8 +146,15 @@ TEST(Pop3Update, DownloadsFirstThenVerifiesEachDeletionAndRenumbersOnceAtTheEnd)
   // The DELEs go out with the session's numbers: 7 stays 7 after 3 was deleted.
   ScriptedServer server(Script({Login(), {Expect("RETR 2"), Send(Reply(Header(2) + body))}, Deleted(3), Deleted(7),
                                 Quitting()}));
+  std::vector<std::string> going;  // the item a view finds at each row as it is told the row goes
+  f.ports.removing = [&](int row) {
+    for (const auto& slot : f.box().Items) {
+      if (slot && row-- == 0) going.push_back(*slot->Subject);
+    }
+  };
   ASSERT_TRUE(f.Update(server));
   EXPECT_EQ(f.Error(), "");
+  EXPECT_EQ(going, (std::vector<std::string>{"s3", "s7"}));
   EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s1", "2:s2", "3:s4", "4:s5", "5:s6", "6:s8"}));
   EXPECT_EQ(std::make_tuple(f.box().MailCnt, f.box().LastNo, f.box().LastMessageId),
             std::make_tuple(6, 6, std::optional<std::string>("<8@x>")));
@@ -155,7 +162,8 @@ TEST(Pop3Update, DownloadsFirstThenVerifiesEachDeletionAndRenumbersOnceAtTheEnd)
   EXPECT_EQ(std::make_tuple(downloaded.Download, downloaded.Mark, downloaded.Status, downloaded.Size),
             std::make_tuple(1, store::kStatusUnread, store::kStatusUnread, store::OptionalText("2000")));
   EXPECT_EQ(downloaded.Body, body);
-  EXPECT_EQ(f.ListCalls(), (std::vector<std::string>{"redraw 1", "suspend", "delete 2", "delete 5", "resume"}));
+  EXPECT_EQ(f.ListCalls(),
+            (std::vector<std::string>{"redraw 1", "suspend", "delete 2", "deleted 2", "delete 5", "deleted 5", "resume"}));
   // 103 lines: the progress with the first line and every 51 lines after it.
   std::vector<std::string> progress;
   for (const std::string& call : f.ports.calls) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,10 +38,17 @@ class FakePorts final : public ports::DialogPort, public ports::StatusPort, publ
     status[part == 0 ? 0 : 1] = text;
     calls.push_back("status " + std::to_string(part) + " " + text);
   }
+  // Runs as a row is about to go, for tests that look at what the view could still ask for.
+  std::function<void(int row)> removing;
   void ExpectRows(int count) override { calls.push_back("expect " + std::to_string(count)); }
   void InsertRow(int row) override { calls.push_back("insert " + std::to_string(row)); }
-  void DeleteAllRows() override { calls.push_back("delete all"); }
-  void DeleteRow(int row) override { calls.push_back("delete " + std::to_string(row)); }
+  void RemovingAllRows() override { calls.push_back("delete all"); }
+  void AllRowsRemoved() override { calls.push_back("deleted all"); }
+  void RemovingRow(int row) override {
+    calls.push_back("delete " + std::to_string(row));
+    if (removing) removing(row);
+  }
+  void RowRemoved(int row) override { calls.push_back("deleted " + std::to_string(row)); }
   void RedrawRow(int row) override { calls.push_back("redraw " + std::to_string(row)); }
   void SelectRow(int row, bool focus) override {
     calls.push_back("select " + std::to_string(row) + (focus ? " focus" : ""));

@@ -124,11 +124,17 @@ TEST_F(Commands, CopiesReplaceTheSameMessageButAWholeOneOnlyAfterAsking) {
 TEST_F(Commands, DeleteFromListAsksWithTheCountAndKeepsTheOtherRows) {
   Show(2);
   window_.ports.answers = {ports::Answer::kYes};
+  std::vector<std::string> goingSubjects;  // what the view can still read as each row goes
+  window_.ports.removing = [&](int row) {
+    goingSubjects.push_back(Box(2).Items[state_.list.rows[std::size_t(row)]]->Subject.value_or(""));
+  };
   EXPECT_TRUE(DeleteFromList(state_, Rows{3, 1, 1}, ports_));
+  window_.ports.removing = nullptr;
+  EXPECT_EQ(goingSubjects.size(), 2u);
   EXPECT_EQ(Subjects(2), (Texts{"head", "read"}));
   EXPECT_EQ(state_.list.rows, (std::vector<std::size_t>{0, 1}));
   EXPECT_EQ(window_.calls, (Texts{"message Delete: Delete 2 mail from the list?\n(Is not deleted from the server)",
-                                  "delete 3", "delete 1", "counts"}));
+                                  "delete 3", "deleted 3", "delete 1", "deleted 1", "counts"}));
   Show(1);
   state_.list.rows = {1, 0};  // sorted the other way round
   window_.ports.answers = {ports::Answer::kYes};
