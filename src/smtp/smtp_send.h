@@ -38,8 +38,9 @@ struct SendParts {
 // conversation serves the Outbox. A password is asked for only with SmtpAuth 1, when the
 // account's credentials hold none. False when a conversation exists already, when the prompt
 // was cancelled (the item keeps its mark), or when the start failed with an error shown: "No
-// account specified", "Destination not set", an address holding a control character, or what
-// resolving and connecting report (the item is then marked failed).
+// account specified", "Destination not set", an address holding a control character, or an
+// empty server name (the item is then marked failed). A lookup or connect that fails later ends
+// the conversation, and the item is marked failed then.
 [[nodiscard]] bool StartSend(net::Conversation& conversation, const store::ItemRef& item, Continuation mode,
                              const SendParts& parts);
 
