@@ -24,16 +24,14 @@ void ConnectAttempts::StartNext() {
     anySocket_ = true;
     sockaddr_storage to;
     const socklen_t length = ToSocketAddress(address, port_, to);
-    int rc;
-    do {
-      rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), length);
-    } while (rc < 0 && errno == EINTR);
+    const int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&to), length);
     if (rc == 0) {
       pending_.push_back({fd, address});
       OnWritable(fd);
       return;
     }
-    if (errno != EINPROGRESS) {
+    // Interrupted, the attempt goes on in the background just as one in progress does.
+    if (errno != EINPROGRESS && errno != EINTR) {
       ::close(fd);  // refused or unreachable at once: on to the next address now
       continue;
     }

@@ -10,8 +10,8 @@ namespace zelk::ui {
 class ExitPort {
  public:
   virtual ~ExitPort() = default;
-  // Cuts a running conversation short (RSET and QUIT, not waiting for replies); true when one was
-  // open and past resolving. The network part is ui::NetworkCommands: CutShortForExit, Dialing
+  // Cuts a running conversation short (RSET and QUIT, not waiting for replies; a lookup or connect
+  // under way is dropped); true when a connection was open. The network part is ui::NetworkCommands: CutShortForExit, Dialing
   // and HangUp.
   virtual bool StopConversation() = 0;
   // A dial-up connection is being dialled.
