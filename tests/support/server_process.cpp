@@ -68,6 +68,17 @@ std::vector<int> PickFreePorts(std::size_t count) {
   return ports;
 }
 
+bool Ipv6LoopbackWorks() {
+  const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 here{};
+  here.sin6_family = AF_INET6;
+  here.sin6_addr = in6addr_loopback;
+  const bool works = ::bind(fd, reinterpret_cast<sockaddr*>(&here), sizeof here) == 0;
+  ::close(fd);
+  return works;
+}
+
 bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline, std::string_view address) {
   const bool v6 = address.find(':') != std::string_view::npos;
   const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

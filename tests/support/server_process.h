@@ -25,6 +25,9 @@ std::string LastLines(const std::string& path, std::size_t count);
 // none.
 std::vector<int> PickFreePorts(std::size_t count);
 
+// Whether a socket can listen on ::1 here (some containers run without IPv6).
+bool Ipv6LoopbackWorks();
+
 // Whether a connection to `address` (127.0.0.1 or ::1):`port` gets a first line beginning with `prefix` before
 // `deadline`; a server that greeted is told "QUIT".
 bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline,
