@@ -74,7 +74,8 @@ bool PollEventLoop::RunOnce() {
   }
   std::vector<pollfd> fds{{wakeFd_, POLLIN, 0}};
   for (const auto& [fd, ready] : readable_) fds.push_back({fd, POLLIN, 0});
-  for (const auto& [fd, ready] : writable_) {
+  for (const auto& watched : writable_) {
+    const int fd = watched.first;
     const auto same = std::find_if(fds.begin() + 1, fds.end(), [fd](const pollfd& p) { return p.fd == fd; });
     if (same != fds.end()) {
       same->events |= POLLOUT;
