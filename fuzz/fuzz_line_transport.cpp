@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   int pair[2];
   Check(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) == 0, "no socket pair");
-  platform::PollEventLoop loop;
+  zelk::platform::PollEventLoop loop;
   struct : ConnectionEvents {
     void Readable() override {}
     void SendProgressed() override {}
