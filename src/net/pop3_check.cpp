@@ -332,10 +332,10 @@ bool Pop3Check::Resynchronise() {
 }
 
 void Pop3Check::EmptyMailbox() {
-  if (shown_) parts_.list.RemovingAllRows();
+  if (shown_) parts_.list.ResettingRows();
   store::FreeItems(box_->Items);
   std::vector<store::ItemRef>().swap(box_->Items);
-  if (shown_) parts_.list.AllRowsRemoved();
+  if (shown_) parts_.list.RowsReset();
   box_->LastNo = 0;
 }
 

@@ -37,15 +37,17 @@ class StatusPort {
 };
 
 // How the shown message list follows the changes to the shown mailbox. Rows are positions in the
-// list as shown. Removals come in pairs, so that an item model can follow them: before, the items
-// are all still there for a view that asks about them; after, the rows have gone.
+// list as shown. Removals and resets come in pairs, so that an item model can follow them: before,
+// the rows and their items are all still there for a view that asks about them; after, the rows
+// are what the list now holds.
 class ListViewPort {
  public:
   virtual ~ListViewPort() = default;
   virtual void ExpectRows(int count) = 0;  // room for that many rows is coming
   virtual void InsertRow(int row) = 0;
-  virtual void RemovingAllRows() = 0;
-  virtual void AllRowsRemoved() = 0;
+  // Every row is about to change (a mailbox emptied or another one shown), and now has.
+  virtual void ResettingRows() = 0;
+  virtual void RowsReset() = 0;
   virtual void RemovingRow(int row) = 0;
   virtual void RowRemoved(int row) = 0;  // the rows below it have moved up by one
   virtual void RedrawRow(int row) = 0;
@@ -75,8 +77,8 @@ class QuietListView : public ListViewPort {
  public:
   void ExpectRows(int) override {}
   void InsertRow(int) override {}
-  void RemovingAllRows() override {}
-  void AllRowsRemoved() override {}
+  void ResettingRows() override {}
+  void RowsReset() override {}
   void RemovingRow(int) override {}
   void RowRemoved(int) override {}
   void RedrawRow(int) override {}

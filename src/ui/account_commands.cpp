@@ -15,10 +15,12 @@ bool IsAccount(const ProgramState& state, int index) {
   return index >= store::kFirstAccountIndex && index < static_cast<int>(state.table.boxes.size());
 }
 
-// The list must not point into a mailbox while it goes.
-void ForgetShownList(ProgramState& state) {
+// The list must not point into a mailbox while it goes, nor the view ask about its rows.
+void ForgetShownList(ProgramState& state, WindowPorts& ports) {
+  ports.list.ResettingRows();
   state.list.box = nullptr;
   state.list.rows.clear();
+  ports.list.RowsReset();
 }
 
 }  // namespace
@@ -27,7 +29,7 @@ bool AddAccount(ProgramState& state, WindowPorts& ports) {
   const int index = store::AddMailBox(state.table, ports.selector);
   SelectMailbox(state, index, ports);
   if (!ports.window.EditAccount(index)) {
-    ForgetShownList(state);
+    ForgetShownList(state, ports);
     store::DeleteMailBox(state.table, index, ports.selector);
     SelectMailbox(state, state.table.selected, ports);
     return false;
@@ -52,7 +54,7 @@ int DeleteAccount(ProgramState& state, int conversationMailbox, WindowPorts& por
       ports::Answer::kYes) {
     return conversationMailbox;
   }
-  ForgetShownList(state);
+  ForgetShownList(state, ports);
   store::DeleteMailBox(state.table, index, ports.selector);
   SelectMailbox(state, state.table.selected, ports);
   return index < conversationMailbox ? conversationMailbox - 1 : conversationMailbox;

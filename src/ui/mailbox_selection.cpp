@@ -21,7 +21,9 @@ bool SelectMailbox(ProgramState& state, int index, WindowPorts& ports) {
   box.UnreadMark = 0;
   ports.selector.EntryRenamed(index, store::NameOrUntitled(box));
   ports.selector.EntrySelected(index);
+  ports.list.ResettingRows();
   const store::ListFocus focus = store::SelectMailBox(state.list, box, store::KindOfMailBox(index));
+  ports.list.RowsReset();
   ports.window.MailboxShown(index, focus);
   return true;
 }

@@ -108,7 +108,7 @@ struct CheckFixture {
   std::vector<std::string> ListCalls() const {
     std::vector<std::string> list;
     for (const std::string& call : ports.calls) {
-      for (const char* kind : {"expect", "insert", "delete", "select", "scroll", "redraw", "suspend", "resume"}) {
+      for (const char* kind : {"expect", "insert", "delete", "reset", "select", "scroll", "redraw", "suspend", "resume"}) {
         if (call.starts_with(kind)) list.push_back(call);
       }
     }
@@ -210,7 +210,7 @@ TEST(Pop3Check, RefusedUidlRebuildsTheListFromMessageOne) {
                                 Listed(1), Listed(2), Quitting()}));
   ASSERT_TRUE(f.Check(server));
   EXPECT_EQ(f.Error(), "");
-  EXPECT_EQ(f.ListCalls().front(), "delete all");
+  EXPECT_EQ(f.ListCalls().front(), "reset");
   EXPECT_EQ(f.Numbers(), (std::vector<int>{1, 2}));
   EXPECT_EQ(f.box().Items[0]->Body, "body 1\r\n");
 }
@@ -237,7 +237,7 @@ TEST(Pop3Check, EmptyServerAndLoginOnlyQuitAtOnce) {
     ScriptedServer server(Script({Login(), {Send("+OK 0 0\r\n")}, Quitting()}));
     ASSERT_TRUE(f.Check(server));
     EXPECT_EQ(std::make_tuple(f.box().Items.size(), f.box().LastNo, f.box().MailCnt), std::make_tuple(0u, 0, 0));
-    EXPECT_EQ(f.ListCalls(), (std::vector<std::string>{"delete all", "deleted all"}));
+    EXPECT_EQ(f.ListCalls(), (std::vector<std::string>{"reset", "reset done"}));
   }
   {
     CheckFixture f;

@@ -42,8 +42,8 @@ class FakePorts final : public ports::DialogPort, public ports::StatusPort, publ
   std::function<void(int row)> removing;
   void ExpectRows(int count) override { calls.push_back("expect " + std::to_string(count)); }
   void InsertRow(int row) override { calls.push_back("insert " + std::to_string(row)); }
-  void RemovingAllRows() override { calls.push_back("delete all"); }
-  void AllRowsRemoved() override { calls.push_back("deleted all"); }
+  void ResettingRows() override { calls.push_back("reset"); }
+  void RowsReset() override { calls.push_back("reset done"); }
   void RemovingRow(int row) override {
     calls.push_back("delete " + std::to_string(row));
     if (removing) removing(row);

@@ -148,6 +148,10 @@ TEST_F(Commands, DeletingAnAccountBeforeTheOneInConversationLowersItsIndex) {
   window_.ports.answers = {ports::Answer::kYes};
   EXPECT_EQ(DeleteAccount(state_, 4, ports_), 3);
   EXPECT_EQ(state_.list.box, &Box(1));
+  // The view lets go of the account's rows before the account goes.
+  const auto at = [&](const char* call) { return std::find(window_.calls.begin(), window_.calls.end(), call); };
+  ASSERT_NE(at("entry remove 2"), window_.calls.end());
+  EXPECT_LT(at("reset done"), at("entry remove 2"));
   Show(3);
   EXPECT_EQ(DeleteAccount(state_, 3, ports_), 3);  // in conversation: not even asked
   EXPECT_TRUE(window_.calls.empty());

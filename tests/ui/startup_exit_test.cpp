@@ -52,7 +52,8 @@ TEST_F(StartAndExit, StartLoadsEverythingThenShowsTheFirstAccountAndSaysWhatCome
   const StartupPlan plan = Start(true);
   EXPECT_EQ(window_.calls, (std::vector<std::string>{"cursor wait", "entry add [Savebox]", "entry add [Outbox]",
                                                      "entry add A", "entry add B", "entry rename A",
-                                                     "entry select 2", "shown 2", "cursor normal"}));
+                                                     "entry select 2", "reset", "reset done", "shown 2",
+                                                     "cursor normal"}));
   EXPECT_EQ(state_.table.boxes[3]->Items.size() + state_.table.boxes[0]->Items.size(), 2u);  // B's file, the Savebox
   EXPECT_FALSE(std::filesystem::exists(home_.file("Zelk.log")));
   EXPECT_TRUE(plan.ok && plan.checkAll && plan.commandLinePending && plan.trayIcon);
