@@ -28,6 +28,14 @@ bool WaitForLine(const test::ScriptedServer& server, const std::string& line) {
   return false;
 }
 
+// The account "Work" (user u1, password pw) on 127.0.0.1:`port`.
+bool WriteAccount(const test::TempDir& home, int port) {
+  return platform::WriteFileAtomically(
+      home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
+                                 std::to_string(port) + "\r\nUser=\"u1\"\r\nPass=\"" +
+                                 config::EncodePassword("u1", "pw") + "\"\r\n");
+}
+
 TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritten) {
   for (const int signal : {SIGINT, SIGTERM}) {
     // The server answers the login, then keeps the client waiting for its STAT reply.
@@ -35,10 +43,7 @@ TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritt
                                  Send("+OK\r\n"), Expect("STAT"), Expect("RSET"), Send("+OK\r\n"), Expect("QUIT"),
                                  Send("+OK bye\r\n")});
     test::TempDir home;
-    ASSERT_TRUE(platform::WriteFileAtomically(
-        home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
-                                   std::to_string(server.port()) + "\r\nUser=\"u1\"\r\nPass=\"" +
-                                   config::EncodePassword("u1", "pw") + "\"\r\n"));
+    ASSERT_TRUE(WriteAccount(home, server.port()));
     const pid_t pid = test::StartCli(home, {"check", "Work"});
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(WaitForLine(server, "STAT"));
@@ -59,10 +64,7 @@ TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritt
 TEST(CliInterrupted, ASignalDuringAConnectThatHangsEndsTheRunAtOnceWithTheFilesWritten) {
   const test::UnansweredListener unanswered;
   test::TempDir home;
-  ASSERT_TRUE(platform::WriteFileAtomically(
-      home.file("Zelk.ini"), "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
-                                 std::to_string(unanswered.port()) + "\r\nUser=\"u1\"\r\nPass=\"" +
-                                 config::EncodePassword("u1", "pw") + "\"\r\n"));
+  ASSERT_TRUE(WriteAccount(home, unanswered.port()));
   const pid_t pid = test::StartCli(home, {"check", "Work"});
   ASSERT_GT(pid, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
