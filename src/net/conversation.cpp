@@ -71,39 +71,37 @@ bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::u
 
   // The time-out bounds the lookup and the connect too: nothing may hold the conversation forever.
   ArmTimeout();
-  SetStatus("Finding Host...", 1);
-  const platform::Text& server = endpoint.server.value_or("");
-  if (server.empty()) {
-    EndConversation(mailbox);
-    ShowConversationError("Server name not set", mailbox);
-    return false;
-  }
   cachedAddress_ = &endpoint.cachedAddress;
   port_ = endpoint.port;
-  const std::optional<IpAddress> cached =
-      settings_.IPCache == 1 ? ParseIpLiteral(endpoint.cachedAddress) : std::nullopt;
-  std::string local;
-  try {
-    local = platform::TextToLocal(server);
-  } catch (const std::bad_alloc&) {
+  const auto fail = [&](const char* error) {
     EndConversation(mailbox);
-    ShowConversationError("Memory Allocation error", mailbox);
+    ShowConversationError(error, mailbox);
     return false;
-  }
-  if (cached) {
+  };
+  if (const std::optional<IpAddress> cached =
+          settings_.IPCache == 1 ? ParseIpLiteral(endpoint.cachedAddress) : std::nullopt) {
     Connect({*cached});
-  } else if (const std::optional<IpAddress> literal = ParseIpLiteral(local)) {
-    Connect({*literal});
-  } else if (local.find('\0') != std::string::npos) {
-    // A zero byte would silently shorten the name to another host's.
-    EndConversation(mailbox);
-    ShowConversationError("Unable to find email server", mailbox);
-    return false;
   } else {
-    lookup_ = std::make_unique<HostLookup>(parts_.loop, parts_.resolver, std::move(local),
-                                           [this](LookupOutcome outcome, std::vector<IpAddress> addresses) {
-                                             OnLookedUp(outcome, std::move(addresses));
-                                           });
+    SetStatus("Finding Host...", 1);
+    const platform::Text& server = endpoint.server.value_or("");
+    if (server.empty()) return fail("Server name not set");
+    std::string local;
+    try {
+      local = platform::TextToLocal(server);
+    } catch (const std::bad_alloc&) {
+      return fail("Memory Allocation error");
+    }
+    if (const std::optional<IpAddress> literal = ParseIpLiteral(local)) {
+      Connect({*literal});
+    } else if (local.find('\0') != std::string::npos) {
+      // A zero byte would silently shorten the name to another host's.
+      return fail("Unable to find email server");
+    } else {
+      lookup_ = std::make_unique<HostLookup>(parts_.loop, parts_.resolver, std::move(local),
+                                             [this](LookupOutcome outcome, std::vector<IpAddress> addresses) {
+                                               OnLookedUp(outcome, std::move(addresses));
+                                             });
+    }
   }
   // Stop is possible from here on, while the lookup or the connect runs.
   if (socket_ == kPreparing) parts_.shell.RefreshCommandStates();
@@ -133,6 +131,9 @@ void Conversation::Connect(std::vector<IpAddress> addresses) {
 void Conversation::OnConnected(std::optional<ConnectAttempts::Winner> winner, const platform::Text& error) {
   attempts_.reset();
   if (!winner) {
+    // An address that no longer answers (a moved server, another network) is looked up afresh
+    // next time rather than tried again for the rest of the run.
+    cachedAddress_->clear();
     const int mailbox = mailbox_;
     EndConversation(mailbox);
     ShowConversationError(error, mailbox);

@@ -208,6 +208,39 @@ TEST(Conversation, StopQuitsPolitelyOnceAnsweredAndClosesAtOnceBefore) {
   }
 }
 
+// With IPCache the address that connected is used again without a lookup (and without "Finding
+// Host..."), until a connect to it fails.
+TEST(Conversation, TheCachedAddressIsTheOneThatConnectedAndIsDroppedWhenItFails) {
+  int lookups = 0;
+  Fixture f([&lookups](const std::string&) {
+    ++lookups;
+    return std::vector<IpAddress>{*ParseIpLiteral("127.0.0.1")};
+  });
+  store::MailBox& box = *f.table.boxes[2];
+  box.Server = "mail.example";
+  {
+    ScriptedServer server({Send("+OK ready\r\n"), Expect("QUIT"), Close()});
+    ASSERT_TRUE(f.StartWith(server, QuitAtGreeting()));
+    f.RunToIdle();
+    EXPECT_EQ(box.PopAddr, "127.0.0.1");
+  }
+  f.ports.calls.clear();
+  {
+    ScriptedServer server({Send("+OK ready\r\n"), Expect("QUIT"), Close()});
+    ASSERT_TRUE(f.StartWith(server, QuitAtGreeting()));
+    f.RunToIdle();
+    EXPECT_EQ(server.failures(), "");
+  }
+  EXPECT_EQ(lookups, 1);
+  EXPECT_FALSE(f.Called("status 1 [Work] Finding Host..."));
+  const std::uint16_t gone = ScriptedServer({}).port();  // nothing listens there any more
+  box.Port = gone;
+  (void)f.conversation->Start(2, ConversationKind::kCheck, QuitAtGreeting(), false);  // refused now or soon
+  f.RunToIdle();
+  EXPECT_TRUE(f.Called("message Error - Work: Connection failed"));
+  EXPECT_EQ(box.PopAddr, "");
+}
+
 // A name lookup that takes five seconds unless released earlier: a slow resolver behind the seam.
 // Its state is shared with the worker, which may outlive the test's stack.
 struct SlowLookup {
