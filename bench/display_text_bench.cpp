@@ -52,7 +52,7 @@ const mime::MimePart& Attachment() {
 void BM_DisplayTextWithAttachment(benchmark::State& state) {
   const store::MailItem& item = MessageWithAttachment();
   std::vector<mime::MimePart> parts;
-  for (auto _ : state) benchmark::DoNotOptimize(mime::GetDisplayText(item, false, parts));
+  for (auto _ : state) benchmark::DoNotOptimize(mime::GetDisplayText(item, false, parts, "Windows-1252"));
   state.counters["parts"] = static_cast<double>(parts.size());
 }
 BENCHMARK(BM_DisplayTextWithAttachment)->Unit(benchmark::kMicrosecond);

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   UseCodePage(data[0]);
   const std::string_view value = zelk::codec::UpToNul(std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
-  const std::string out = zelk::codec::DecodeHeaderWords(value);
+  const std::string out = zelk::codec::DecodeHeaderWords(value, "Windows-1252");
   for (const char lineBreak : {'\r', '\n'}) {
     if (std::count(out.begin(), out.end(), lineBreak) > std::count(value.begin(), value.end(), lineBreak)) {
       std::fputs("decoding added a line break\n", stderr);

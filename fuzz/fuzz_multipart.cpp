@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (const bool source : {false, true}) {
     std::vector<MimePart> shownParts;
-    const DisplayText shown = GetDisplayText(item, source, shownParts);
+    const DisplayText shown = GetDisplayText(item, source, shownParts, "Windows-1252");
     if (shownParts.empty()) Fail("GetDisplayText left no part");
     CheckParts(shownParts, item.Body->size());
     if (shown.selected && (*shown.selected >= shownParts.size() || (!source && !IsTextPart(shownParts[*shown.selected])))) {

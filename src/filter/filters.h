@@ -26,12 +26,14 @@ inline constexpr int kVerdictCopyToSavebox = 32;
 // What a message gets when no rule applies: listed, unmarked.
 inline constexpr int kVerdictNone = kVerdictDownload;
 
-// Judges a header block (8-bit text as received) by the account's rules, in list order.
-int EvaluateFilters(const store::MailBox& account, std::string_view headerBlock);
+// Judges a header block (8-bit text as received) by the account's rules, in list order. Fields are
+// read as DecodedHeader reads them, with `fallbackCharset`.
+int EvaluateFilters(const store::MailBox& account, std::string_view headerBlock, std::string_view fallbackCharset);
 
 // Whether the value of the field `name` (every occurrence joined with ",", encoded words decoded;
 // empty when the field is absent) matches `pattern`. An empty pattern matches every message.
-bool FilterMatch(std::string_view headerBlock, std::string_view name, std::string_view pattern);
+bool FilterMatch(std::string_view headerBlock, std::string_view name, std::string_view pattern,
+                 std::string_view fallbackCharset);
 
 enum class FilterOutcome {
   kListed,     // the item is now in the account

@@ -7,6 +7,7 @@
 
 #include "codec/base64.h"
 #include "codec/charset.h"
+#include "codec/header_params.h"
 #include "codec/quoted_printable.h"
 
 namespace zelk::mime {
@@ -62,6 +63,11 @@ std::string DecodedLocal(const MimePart& part, std::string_view text) {
   return converted.empty() ? std::string(local) : std::move(converted);
 }
 
+// Text shown as it is stored, declaring no charset.
+Text ShownUndeclared(std::string_view text, std::string_view fallbackCharset) {
+  return platform::LocalToText(codec::UndeclaredToLocal(platform::TextToLocal(text), fallbackCharset));
+}
+
 }  // namespace
 
 std::string UnescapeDots(std::string_view text) {
@@ -90,7 +96,8 @@ std::string DecodeStoredBody(store::MailItem& item, std::string_view bytes) {
   return decoded;
 }
 
-DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector<MimePart>& parts) {
+DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset) {
   parts.clear();
   const std::string_view body = item.Body ? std::string_view(*item.Body) : std::string_view();
   DisplayText shown;
@@ -105,20 +112,30 @@ DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector
       whole.contentType = item.ContentType;
       whole.transferEncoding = item.Encoding;
     }
+    const OptionalText name =
+        item.ContentType ? codec::ParamText(*item.ContentType, "name", fallbackCharset) : std::nullopt;
     if (source || IsTextPart(whole)) {
       shown.selected = 0;
-    } else if (item.ContentType) {
-      whole.fileName = DecodedParamValue(*item.ContentType, "name");
+      // A text file sent alone (a CSV, a calendar) is shown and offered for saving as well.
+      if (!source && name) {
+        MimePart file = whole;
+        file.fileName = name;
+        parts.push_back(std::move(whole));
+        whole = std::move(file);
+      }
+    } else {
+      whole.fileName = name;
     }
     parts.push_back(std::move(whole));
   }
   if (!shown.selected) {
-    shown.text = UnescapeDots(body);
+    shown.text = ShownUndeclared(UnescapeDots(body), fallbackCharset);
     return shown;
   }
   const MimePart& part = parts[*shown.selected];
   const std::string local = DecodedLocal(part, PartText(part, body));
-  shown.text = platform::LocalToText(codec::ContentCharsetToLocal(local, part.contentType.value_or(Text())));
+  shown.text = platform::LocalToText(
+      codec::ContentCharsetToLocal(local, part.contentType.value_or(Text()), fallbackCharset));
   return shown;
 }
 

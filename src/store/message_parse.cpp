@@ -4,6 +4,7 @@
 
 #include "filter/filters.h"
 #include "mime/display_text.h"
+#include "mime/header_lines.h"
 #include "platform/ascii.h"
 #include "store/header_fields.h"
 
@@ -55,12 +56,12 @@ ThreadIds ThreadIdsOf(std::string_view raw) {
 }
 
 void ParseMessage(MailItem& item, std::string_view raw, const OptionalText& sizeText, const ParseContext& context) {
-  item.Subject = DecodedHeader(raw, "Subject:", false);
-  item.From = DecodedHeader(raw, "From:", false);
-  item.To = DecodedHeader(raw, "To:", true);
-  item.Cc = DecodedHeader(raw, "Cc:", true);
-  item.ReplyTo = DecodedHeader(raw, "Reply-To:", false);
-  item.ContentType = DecodedHeader(raw, "Content-Type:", false);
+  item.Subject = DecodedHeader(raw, "Subject:", false, context.fallbackCharset);
+  item.From = DecodedHeader(raw, "From:", false, context.fallbackCharset);
+  item.To = DecodedHeader(raw, "To:", true, context.fallbackCharset);
+  item.Cc = DecodedHeader(raw, "Cc:", true, context.fallbackCharset);
+  item.ReplyTo = DecodedHeader(raw, "Reply-To:", false, context.fallbackCharset);
+  item.ContentType = DecodedHeader(raw, "Content-Type:", false, context.fallbackCharset);
   if (StartsWithMultipart(item.ContentType)) {
     item.Multipart = 1;
   } else if (const auto encoding = HeaderValue(raw, "Content-Transfer-Encoding:")) {
@@ -79,8 +80,7 @@ void ParseMessage(MailItem& item, std::string_view raw, const OptionalText& size
 }
 
 void SetBody(MailItem& item, std::string_view raw, bool keepHeader) {
-  const std::size_t empty = raw.find("\r\n\r\n");
-  const std::size_t bodyStart = empty == std::string_view::npos ? raw.size() : empty + 4;
+  const std::size_t bodyStart = mime::FindHeaderBounds(raw).bodyStart;
   if (bodyStart < raw.size()) {
     std::string body = mime::DecodeStoredBody(item, raw.substr(bodyStart));
     if (keepHeader) body.insert(0, raw.substr(0, bodyStart));
@@ -96,7 +96,7 @@ void SetBody(MailItem& item, std::string_view raw, bool keepHeader) {
 
 StoredHeader StoreHeader(MailBox& account, MailBox& savebox, std::string_view raw, const OptionalText& sizeText,
                          const ParseContext& context) {
-  const int verdict = filter::EvaluateFilters(account, raw);
+  const int verdict = filter::EvaluateFilters(account, raw, context.fallbackCharset);
   if (verdict == filter::kVerdictNotDownload) return {StoreOutcome::kNotListed, nullptr};
   auto item = std::make_shared<MailItem>();
   ParseMessage(*item, raw, sizeText, context);

@@ -48,7 +48,7 @@ TEST(GetDisplayText, CorpusShowsTheFirstTextPartInEachCodePage) {
     test::CodePageScope scope(page);
     for (const auto& [file, selected, text] : cases) {
       std::vector<MimePart> parts;
-      const DisplayText shown = GetDisplayText(test::ItemFromFile(file), false, parts);
+      const DisplayText shown = GetDisplayText(test::ItemFromFile(file), false, parts, "Windows-1252");
       EXPECT_EQ(shown.selected, selected) << file << " " << page;
       EXPECT_EQ(shown.text, text) << file << " " << page;
     }
@@ -64,23 +64,23 @@ TEST(GetDisplayText, JapaneseWithAndWithoutCharset) {
   for (const char* page : {"UTF-8", "SHIFT_JIS"}) {
     test::CodePageScope scope(page);
     std::vector<MimePart> parts;
-    const std::string text = GetDisplayText(test::ItemFromFile("iso2022jp.eml"), false, parts).text;
+    const std::string text = GetDisplayText(test::ItemFromFile("iso2022jp.eml"), false, parts, "Windows-1252").text;
     EXPECT_EQ(text.substr(0, hello.size()), hello) << page;
     EXPECT_NE(text.find("\r\n\xE4\xBC\x9A\xE8\xAD\xB0"), std::string::npos) << page;  // 会議 on line two
-    EXPECT_EQ(GetDisplayText(bare, false, parts).text, hello) << page;
+    EXPECT_EQ(GetDisplayText(bare, false, parts, "Windows-1252").text, hello) << page;
   }
 }
 
 TEST(GetDisplayText, WholeBodyAsOnePart) {
   store::MailItem item = test::ItemFromFile("image.eml");
   std::vector<MimePart> parts(3);
-  GetDisplayText(item, false, parts);
+  GetDisplayText(item, false, parts, "Windows-1252");
   ASSERT_EQ(parts.size(), 1u);
   EXPECT_EQ(parts[0].fileName, "dot.gif");
   EXPECT_EQ(DecodePartData(parts[0], *item.Body).substr(0, 6), "GIF89a");
 
   item = test::ItemFromFile("quoted_printable_dots.eml");  // source: undecoded, dots undone
-  const DisplayText shown = GetDisplayText(item, true, parts);
+  const DisplayText shown = GetDisplayText(item, true, parts, "Windows-1252");
   EXPECT_EQ(shown.selected, 0u);
   EXPECT_EQ(parts.size(), 1u);
   EXPECT_EQ(shown.text, UnescapeDots(*item.Body));
@@ -110,18 +110,18 @@ TEST(DecodePartData, BytesAsSent) {
 TEST(KeepFirstTextPart, CutsDownToTheTextPart) {
   store::MailItem item = test::ItemFromFile("nested_alternative.eml");
   std::vector<MimePart> parts;
-  const std::string before = GetDisplayText(item, false, parts).text;
+  const std::string before = GetDisplayText(item, false, parts, "Windows-1252").text;
   ASSERT_TRUE(KeepFirstTextPart(item));
   EXPECT_EQ(item.Encoding, "quoted-printable");
   EXPECT_EQ(item.Attach, "_");
-  EXPECT_EQ(GetDisplayText(item, false, parts).text, before);
+  EXPECT_EQ(GetDisplayText(item, false, parts, "Windows-1252").text, before);
 
   item.Body = "--q\r\nContent-Type: image/png\r\n\r\nAAAA\r\n--q--\r\n";
   item.ContentType = "multipart/mixed; boundary=q";
   const store::MailItem unchanged = item;
   EXPECT_FALSE(KeepFirstTextPart(item));
   EXPECT_EQ(item.Body, unchanged.Body);
-  EXPECT_EQ(GetDisplayText(item, false, parts).text, *item.Body);  // nothing to show but the stored body
+  EXPECT_EQ(GetDisplayText(item, false, parts, "Windows-1252").text, *item.Body);  // nothing to show but the stored body
 }
 
 }  // namespace

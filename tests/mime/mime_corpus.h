@@ -15,7 +15,7 @@ inline store::MailItem ItemFromFile(const std::string& name) {
   EXPECT_TRUE(raw) << name;
   const std::string_view message = raw ? std::string_view(*raw) : std::string_view();
   store::MailItem item;
-  item.ContentType = store::DecodedHeader(message, "Content-Type:", false);
+  item.ContentType = store::DecodedHeader(message, "Content-Type:", false, "Windows-1252");
   item.Multipart = item.ContentType && item.ContentType->starts_with("multipart") ? 1 : 0;
   if (auto encoding = store::HeaderValue(message, "Content-Transfer-Encoding:"); encoding && !item.Multipart) {
     item.Encoding = platform::LocalToText(*encoding);
