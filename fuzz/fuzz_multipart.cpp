@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   item.Multipart = 1;
 
   std::vector<MimePart> parts;
-  const std::size_t count = ParseMultipart(*item.ContentType, *item.Body, parts);
+  const std::size_t count = ParseMultipart(*item.ContentType, *item.Body, parts, "Windows-1252");
   if (count != parts.size()) Fail("the count differs from the parts");
   CheckParts(parts, item.Body->size());
   for (const MimePart& part : parts) {

@@ -95,20 +95,6 @@ std::string ReadingName(const std::string& name) {
   return name;
 }
 
-bool IsUtf8(std::string_view bytes) {
-  for (std::size_t pos = 0; pos < bytes.size();) {
-    if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
-      ++pos;
-      continue;
-    }
-    const platform::Utf8Char c = platform::DecodeUtf8At(bytes, pos);
-    // Encoded surrogates are the code page layer's byte escapes, never in mail.
-    if (!c.valid || (c.code >= 0xD800 && c.code <= 0xDFFF)) return false;
-    pos += c.length;
-  }
-  return true;
-}
-
 std::string ToLocal(std::string_view bytes, const std::string& from) {
   return ConvertCharset(bytes, from, platform::LocalCodePageName(), Unrepresentable::kReplace).bytes;
 }
@@ -152,6 +138,20 @@ std::optional<std::string> CharsetToLocal(std::string_view bytes, std::string_vi
   Conversion converted = ConvertCharset(bytes, ReadingName(name), platform::LocalCodePageName(), Unrepresentable::kReplace);
   if (converted.status != Conversion::Status::kDone) return std::nullopt;
   return std::move(converted.bytes);
+}
+
+bool IsUtf8(std::string_view bytes) {
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+      ++pos;
+      continue;
+    }
+    const platform::Utf8Char c = platform::DecodeUtf8At(bytes, pos);
+    // Encoded surrogates are the code page layer's byte escapes, never in mail.
+    if (!c.valid || (c.code >= 0xD800 && c.code <= 0xDFFF)) return false;
+    pos += c.length;
+  }
+  return true;
 }
 
 std::string UndeclaredToLocal(std::string_view bytes, std::string_view fallbackCharset) {

@@ -29,6 +29,10 @@ std::optional<std::string> CharsetToLocal(std::string_view bytes, std::string_vi
 // another charset (Japanese users set Shift_JIS).
 inline constexpr std::string_view kDefaultUndeclaredCharset = "Windows-1252";
 
+// Whether the bytes are well-formed UTF-8 (encoded surrogates, the code page layer's byte escapes,
+// are not).
+bool IsUtf8(std::string_view bytes);
+
 // 8-bit text that declares no charset, as it is to be shown. Under a UTF-8 local code page, text
 // that is not UTF-8 is read in `fallbackCharset` (in Windows-1252 when that name is unknown), so
 // nothing shown is ever invalid UTF-8; under other local code pages it is local text already.

@@ -420,14 +420,23 @@ std::string DecodeHeaderWords(std::string_view value, std::string_view fallbackC
         continue;
       }
     }
-    const char c = value[pos];
-    if (!jis && StartsJis(value, pos)) jis = true;
-    if (IsEightBit(c)) eightBit = true;
-    out += c;
-    if (!IsWhite(c)) afterWord = false;
-    ++pos;
+    // Text up to the next "=" goes over in one piece.
+    const std::size_t next = std::min(value.find('=', pos + 1), value.size());
+    for (std::size_t at = pos; at < next; ++at) {
+      if (IsEightBit(value[at])) {
+        eightBit = true;
+      } else if (value[at] == '\x1B' && StartsJis(value, at)) {
+        jis = true;
+      }
+    }
+    const std::string_view run = value.substr(pos, next - pos);
+    if (run.find_first_not_of(" \t\r\n") != std::string_view::npos) afterWord = false;
+    out += run;
+    pos = next;
   }
-  return jis || eightBit ? RawRunsToLocal(out, local, jis, fallbackCharset) : out;
+  // Valid UTF-8 throughout is all local text already.
+  if (!jis && (!eightBit || (platform::LocalCodePageIsUtf8() && IsUtf8(out)))) return out;
+  return RawRunsToLocal(out, local, jis, fallbackCharset);
 }
 
 platform::Text EncodeHeaderText(const platform::Text& value, bool addressAware, HeaderEncoding encoding) {

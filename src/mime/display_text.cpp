@@ -7,7 +7,6 @@
 
 #include "codec/base64.h"
 #include "codec/charset.h"
-#include "codec/header_params.h"
 #include "codec/quoted_printable.h"
 
 namespace zelk::mime {
@@ -102,7 +101,7 @@ DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector
   const std::string_view body = item.Body ? std::string_view(*item.Body) : std::string_view();
   DisplayText shown;
   if (item.Multipart == 1 && !source && item.ContentType) {
-    ParseMultipart(*item.ContentType, body, parts);
+    ParseMultipart(*item.ContentType, body, parts, fallbackCharset);
     shown.selected = FirstTextPart(parts);
   }
   if (parts.empty()) {
@@ -112,8 +111,7 @@ DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector
       whole.contentType = item.ContentType;
       whole.transferEncoding = item.Encoding;
     }
-    const OptionalText name =
-        item.ContentType ? codec::ParamText(*item.ContentType, "name", fallbackCharset) : std::nullopt;
+    const OptionalText name = FileName(item.Disposition, item.ContentType, fallbackCharset);
     if (source || IsTextPart(whole)) {
       shown.selected = 0;
       // A text file sent alone (a CSV, a calendar) is shown and offered for saving as well.
@@ -146,7 +144,8 @@ std::string DecodePartData(const MimePart& part, std::string_view body) {
 bool KeepFirstTextPart(store::MailItem& item) {
   if (!item.ContentType || !item.Body) return false;
   std::vector<MimePart> parts;
-  ParseMultipart(*item.ContentType, *item.Body, parts);
+  // Only the text stays: no file name is read for anything.
+  ParseMultipart(*item.ContentType, *item.Body, parts, codec::kDefaultUndeclaredCharset);
   const std::optional<std::size_t> first = FirstTextPart(parts);
   if (!first) return false;
   MimePart& part = parts[*first];

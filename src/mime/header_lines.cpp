@@ -34,24 +34,22 @@ bool IsFieldLine(std::string_view line) {
   return pos < line.size() && line[pos] == ':';
 }
 
+bool ReadHeaderLine(HeaderCursor& cursor, std::string_view& line) {
+  if (cursor.end - cursor.at >= 2 && cursor.at[0] == '\r' && cursor.at[1] == '\n') return false;
+  const char* next = cursor.at;
+  if (!ReadFoldedLine(next, cursor.end, line)) return false;
+  if (!IsFieldLine(line) && !(cursor.first && line.starts_with("From "))) return false;
+  cursor.at = next;
+  cursor.first = false;
+  return true;
+}
+
 HeaderBounds FindHeaderBounds(std::string_view text) {
-  const char* const begin = text.data();
-  const char* const end = begin + text.size();
-  const char* cursor = begin;
-  std::string_view line;
-  for (bool first = true; cursor != end; first = false) {
-    const char* const lineStart = cursor;
-    if (text.substr(static_cast<std::size_t>(lineStart - begin)).starts_with("\r\n")) {
-      const auto at = static_cast<std::size_t>(lineStart - begin);
-      return {at, at + 2};
-    }
-    if (!ReadFoldedLine(cursor, end, line)) break;
-    if (!IsFieldLine(line) && !(first && line.starts_with("From "))) {
-      const auto at = static_cast<std::size_t>(lineStart - begin);
-      return {at, at};
-    }
+  HeaderCursor cursor{text.data(), text.data() + text.size()};
+  for (std::string_view line; ReadHeaderLine(cursor, line);) {
   }
-  return {text.size(), text.size()};
+  const auto at = static_cast<std::size_t>(cursor.at - text.data());
+  return {at, text.compare(at, 2, "\r\n") == 0 ? at + 2 : at};
 }
 
 std::string Unfold(std::string_view value) {

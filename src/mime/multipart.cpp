@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "codec/charset.h"
 #include "codec/header_params.h"
 #include "mime/header_lines.h"
 
@@ -17,6 +16,7 @@ namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
+using platform::EqualIgnoringAsciiCase;
 using platform::StartsWithIgnoringAsciiCase;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -121,19 +121,15 @@ PartHeader ReadPartHeader(std::string_view text, std::size_t pos, const Boundari
   return header;
 }
 
-// Names in undeclared 8-bit text are read as Windows-1252: the parts list is made where no
-// setting is at hand.
-OptionalText FileNameOf(const PartHeader& header) {
-  constexpr std::string_view kFallback = codec::kDefaultUndeclaredCharset;
-  if (header.disposition) {
-    if (OptionalText name = codec::ParamText(*header.disposition, "filename", kFallback)) return name;
-  }
-  if (header.contentType) return codec::ParamText(*header.contentType, "name", kFallback);
-  return std::nullopt;
-}
-
+// RFC 2045 §5.1: printable ASCII but the blank and the tspecials.
 bool IsTokenChar(char c) {
-  return c > ' ' && c < '\x7F' && std::string_view("()<>@,;:\\\"/[]?=").find(c) == std::string_view::npos;
+  switch (c) {
+    case '(': case ')': case '<': case '>': case '@': case ',': case ';': case ':':
+    case '\\': case '"': case '/': case '[': case ']': case '?': case '=':
+      return false;
+    default:
+      return c > ' ' && c < '\x7F';
+  }
 }
 
 std::size_t ReadToken(std::string_view text, std::size_t pos) {
@@ -159,26 +155,22 @@ std::optional<MediaType> ReadMediaType(std::string_view contentType) {
   return MediaType{contentType.substr(start, typeEnd - start), contentType.substr(subtypeStart, subtypeEnd - subtypeStart)};
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && StartsWithIgnoringAsciiCase(a, b);
+std::optional<MediaType> MediaTypeOf(const OptionalText& contentType) {
+  return contentType ? ReadMediaType(*contentType) : std::nullopt;
 }
 
-bool HasMediaType(const OptionalText& contentType, std::string_view type, std::string_view subtype = {}) {
-  if (!contentType) return false;
-  const std::optional<MediaType> media = ReadMediaType(*contentType);
-  return media && EqualsIgnoringCase(media->type, type) && (subtype.empty() || EqualsIgnoringCase(media->subtype, subtype));
+bool Is(const std::optional<MediaType>& media, std::string_view type, std::string_view subtype = {}) {
+  return media && EqualIgnoringAsciiCase(media->type, type) &&
+         (subtype.empty() || EqualIgnoringAsciiCase(media->subtype, subtype));
 }
-
-}  // namespace
-
-namespace {
 
 std::size_t ParseMultipartOnce(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts,
-                               BoundaryCase letterCase) {
-  const OptionalText type{Text(contentType)};
+                               BoundaryCase letterCase, std::string_view fallbackCharset) {
+  const std::optional<MediaType> media = ReadMediaType(contentType);
+  if (!Is(media, "multipart")) return parts.size();
   std::optional<std::string> boundary = codec::ParamBytes(contentType, "boundary");
-  if (!boundary || boundary->empty() || !HasMediaType(type, "multipart")) return parts.size();
-  Boundaries open{{std::move(*boundary), HasMediaType(type, "multipart", "digest")}};
+  if (!boundary || boundary->empty()) return parts.size();
+  Boundaries open{{std::move(*boundary), Is(media, "multipart", "digest")}};
   std::size_t running = kNone;  // the part that the next boundary line ends
   for (std::size_t pos = 0;;) {
     const std::size_t line = NextDashLine(body, pos);
@@ -202,15 +194,16 @@ std::size_t ParseMultipartOnce(std::string_view contentType, std::string_view bo
     }
     PartHeader header = ReadPartHeader(body, NextLine(body, after), open, letterCase);
     if (!header.contentType && open.back().digest) header.contentType = "message/rfc822";
-    if (HasMediaType(header.contentType, "multipart")) {
+    const std::optional<MediaType> partMedia = MediaTypeOf(header.contentType);
+    if (Is(partMedia, "multipart")) {
       // The nested multipart's parts join the same flat list; one without a boundary adds none.
       std::optional<std::string> inner = codec::ParamBytes(*header.contentType, "boundary");
       if (inner && !inner->empty() && open.size() < kMaxMultipartDepth) {
-        open.push_back({std::move(*inner), HasMediaType(header.contentType, "multipart", "digest")});
+        open.push_back({std::move(*inner), Is(partMedia, "multipart", "digest")});
       }
     } else {
       MimePart part;
-      part.fileName = FileNameOf(header);
+      part.fileName = FileName(header.disposition, header.contentType, fallbackCharset);
       part.contentType = std::move(header.contentType);
       part.transferEncoding = std::move(header.encoding);
       part.bodyStart = header.bodyStart;
@@ -224,13 +217,14 @@ std::size_t ParseMultipartOnce(std::string_view contentType, std::string_view bo
 
 }  // namespace
 
-std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts) {
+std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset) {
   const std::size_t before = parts.size();
-  const std::size_t count = ParseMultipartOnce(contentType, body, parts, BoundaryCase::kExact);
+  const std::size_t count = ParseMultipartOnce(contentType, body, parts, BoundaryCase::kExact, fallbackCharset);
   if (count > before) return count;
   // RFC 2046 compares boundaries exactly; a message whose boundary lines differ from its header
   // in letter case alone would show no part at all, so it is read the way it always was.
-  return ParseMultipartOnce(contentType, body, parts, BoundaryCase::kIgnored);
+  return ParseMultipartOnce(contentType, body, parts, BoundaryCase::kIgnored, fallbackCharset);
 }
 
 std::string_view PartText(const MimePart& part, std::string_view body) {
@@ -241,8 +235,17 @@ std::string_view PartText(const MimePart& part, std::string_view body) {
   return body.substr(start, end - start - 2);
 }
 
+OptionalText FileName(const OptionalText& disposition, const OptionalText& contentType, std::string_view fallbackCharset) {
+  if (disposition) {
+    if (OptionalText name = codec::ParamText(*disposition, "filename", fallbackCharset)) return name;
+  }
+  if (contentType) return codec::ParamText(*contentType, "name", fallbackCharset);
+  return std::nullopt;
+}
+
 bool IsTextPart(const MimePart& part) {
-  return !part.contentType || !ReadMediaType(*part.contentType) || HasMediaType(part.contentType, "text");
+  const std::optional<MediaType> media = MediaTypeOf(part.contentType);
+  return !media || Is(media, "text");
 }
 
 std::optional<std::size_t> FirstTextPart(const std::vector<MimePart>& parts) {

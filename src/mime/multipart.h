@@ -33,8 +33,15 @@ inline constexpr std::size_t kMaxMultipartDepth = 64;
 // count passed in when the content type is no multipart with a boundary or the body has no
 // boundary line. A boundary line is "--" and the boundary, then "--" or nothing, then blanks alone;
 // the boundary compares exactly, or ignoring letter case when exactly finds no part. A part without
-// Content-Type in a multipart/digest is a message/rfc822. Time and memory are linear in the body.
-std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts);
+// Content-Type in a multipart/digest is a message/rfc822. File names in 8-bit text that declares
+// no charset are read in `fallbackCharset` (UndeclaredToLocal). Time and memory are linear in the
+// body.
+std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset);
+
+// The name a part or message offers its content under: the Content-Disposition "filename", else
+// the Content-Type "name" (ParamText).
+OptionalText FileName(const OptionalText& disposition, const OptionalText& contentType, std::string_view fallbackCharset);
 
 // A part's text: from its body start up to the CR LF before its body end; to the end of the
 // body when it has no body end.

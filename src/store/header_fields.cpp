@@ -8,63 +8,51 @@ namespace zelk::store {
 
 namespace {
 
-// How fields are read: as the user sees them (RFC 5322), or as message keys have always been
-// built. LastMessageId values stored in profiles were made with the second reading, so a message
-// key must keep it: the header block running to the first empty line, each CR LF removed with
-// the one blank after it.
-enum class FieldReading { kShown, kMessageKey };
-
-std::string_view HeaderBlock(std::string_view raw, FieldReading reading) {
-  if (reading == FieldReading::kShown) return raw.substr(0, mime::FindHeaderBounds(raw).headerEnd);
-  if (raw.starts_with("\r\n")) return {};
-  const std::size_t end = raw.find("\r\n\r\n");
-  return end == std::string_view::npos ? raw : raw.substr(0, end + 2);
-}
-
-std::string KeyValue(std::string_view line, std::size_t nameLength) {
-  std::string_view value = line.substr(nameLength);
-  value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
-  std::string unfolded;
-  for (std::size_t crlf = value.find("\r\n"); crlf != std::string_view::npos; crlf = value.find("\r\n")) {
-    unfolded.append(value.substr(0, crlf));
-    value.remove_prefix(std::min(crlf + 3, value.size()));
-  }
-  unfolded.append(value);
-  return unfolded;
-}
-
-// Calls found(value) for each field of that name, the value already unfolded.
+// Calls found(value) for each field of that name in the header block, the value unfolded as
+// RFC 5322 unfolds; the walk over the lines also finds where the block ends.
 template <typename Found>
-void ForEachField(std::string_view raw, std::string_view name, FieldReading reading, Found found) {
-  const std::string_view block = HeaderBlock(raw, reading);
-  const char* cursor = block.data();
-  const char* const end = cursor + block.size();
-  for (std::string_view line; mime::ReadFoldedLine(cursor, end, line);) {
-    if (!platform::StartsWithIgnoringAsciiCase(line, name)) continue;
-    std::string value = reading == FieldReading::kShown ? mime::UnfoldedFieldValue(line, name.size())
-                                                        : KeyValue(line, name.size());
-    if (!found(std::move(value))) return;
+void ForEachField(std::string_view raw, std::string_view name, Found found) {
+  mime::HeaderCursor cursor{raw.data(), raw.data() + raw.size()};
+  for (std::string_view line; mime::ReadHeaderLine(cursor, line);) {
+    if (platform::StartsWithIgnoringAsciiCase(line, name) && !found(mime::UnfoldedFieldValue(line, name.size()))) return;
   }
 }
 
-std::optional<std::string> FirstValue(std::string_view raw, std::string_view name, FieldReading reading) {
+// LastMessageId values stored in profiles were made with this reading, so a message key keeps it:
+// the header block running to the first empty line, each CR LF removed with the one blank after it.
+std::optional<std::string> KeyFieldValue(std::string_view raw, std::string_view name) {
+  if (raw.starts_with("\r\n")) return std::nullopt;
+  const std::size_t blockEnd = raw.find("\r\n\r\n");
+  const std::string_view block = blockEnd == std::string_view::npos ? raw : raw.substr(0, blockEnd + 2);
+  const char* cursor = block.data();
+  for (std::string_view line; mime::ReadFoldedLine(cursor, block.data() + block.size(), line);) {
+    if (!platform::StartsWithIgnoringAsciiCase(line, name)) continue;
+    std::string_view value = line.substr(name.size());
+    value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+    std::string unfolded;
+    for (std::size_t crlf = value.find("\r\n"); crlf != std::string_view::npos; crlf = value.find("\r\n")) {
+      unfolded.append(value.substr(0, crlf));
+      value.remove_prefix(std::min(crlf + 3, value.size()));
+    }
+    return unfolded.append(value);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> HeaderValue(std::string_view raw, std::string_view name) {
   std::optional<std::string> result;
-  ForEachField(raw, name, reading, [&result](std::string value) {
+  ForEachField(raw, name, [&result](std::string value) {
     result = std::move(value);
     return false;
   });
   return result;
 }
 
-}  // namespace
-
-std::optional<std::string> HeaderValue(std::string_view raw, std::string_view name) {
-  return FirstValue(raw, name, FieldReading::kShown);
-}
-
 std::optional<std::string> HeaderValues(std::string_view raw, std::string_view name) {
   std::optional<std::string> result;
-  ForEachField(raw, name, FieldReading::kShown, [&result](std::string value) {
+  ForEachField(raw, name, [&result](std::string value) {
     if (result) {
       result->append(",").append(value);
     } else {
@@ -90,12 +78,11 @@ std::optional<std::string> FirstAngleGroup(std::string_view value) {
 }
 
 std::string MessageKey(std::string_view raw) {
-  constexpr FieldReading kKey = FieldReading::kMessageKey;
-  if (const auto id = FirstValue(raw, "Message-Id:", kKey)) {
+  if (const auto id = KeyFieldValue(raw, "Message-Id:")) {
     if (auto group = FirstAngleGroup(*id); group && !group->empty()) return *group;
   }
-  if (auto uidl = FirstValue(raw, "X-UIDL:", kKey); uidl && !uidl->empty()) return *uidl;
-  return FirstValue(raw, "Date:", kKey).value_or("") + "." + FirstValue(raw, "From:", kKey).value_or("");
+  if (auto uidl = KeyFieldValue(raw, "X-UIDL:"); uidl && !uidl->empty()) return *uidl;
+  return KeyFieldValue(raw, "Date:").value_or("") + "." + KeyFieldValue(raw, "From:").value_or("");
 }
 
 }  // namespace zelk::store

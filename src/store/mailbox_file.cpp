@@ -21,7 +21,9 @@ struct HeaderField {
   std::string_view name;
   OptionalText MailItem::*field;
 };
-constexpr std::array<HeaderField, 16> kTextFields = {{
+// Lines a reader does not know are passed over, so files with a Content-Disposition line still
+// read everywhere, and older files simply have none.
+constexpr std::array<HeaderField, 17> kTextFields = {{
     {"From:", &MailItem::From},
     {"To:", &MailItem::To},
     {"Cc:", &MailItem::Cc},
@@ -38,6 +40,7 @@ constexpr std::array<HeaderField, 16> kTextFields = {{
     {"X-UIDL:", &MailItem::UIDL},
     {"X-MailBox:", &MailItem::MailBoxName},
     {"X-Attach:", &MailItem::Attach},
+    {"Content-Disposition:", &MailItem::Disposition},
 }};
 
 // Number lines, with the names older files used.

@@ -64,8 +64,9 @@ void ParseMessage(MailItem& item, std::string_view raw, const OptionalText& size
   item.ContentType = DecodedHeader(raw, "Content-Type:", false, context.fallbackCharset);
   if (StartsWithMultipart(item.ContentType)) {
     item.Multipart = 1;
-  } else if (const auto encoding = HeaderValue(raw, "Content-Transfer-Encoding:")) {
-    item.Encoding = platform::LocalToText(*encoding);
+  } else {
+    if (const auto encoding = HeaderValue(raw, "Content-Transfer-Encoding:")) item.Encoding = platform::LocalToText(*encoding);
+    item.Disposition = DecodedHeader(raw, "Content-Disposition:", false, context.fallbackCharset);
   }
   if (const auto date = HeaderValue(raw, "Date:")) {
     item.Date = platform::LocalToText(mime::FormatDisplayDate(*date, context.localOffset, context.pictures).text);

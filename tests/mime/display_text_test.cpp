@@ -100,7 +100,7 @@ TEST(DecodePartData, BytesAsSent) {
     for (const auto& [file, index, data] : cases) {
       const store::MailItem item = test::ItemFromFile(file);
       std::vector<MimePart> parts;
-      ParseMultipart(*item.ContentType, *item.Body, parts);
+      ParseMultipart(*item.ContentType, *item.Body, parts, "Windows-1252");
       ASSERT_LT(index, parts.size()) << file;
       EXPECT_EQ(DecodePartData(parts[index], *item.Body), data) << file << " " << index << " " << page;
     }

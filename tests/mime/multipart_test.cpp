@@ -18,7 +18,7 @@ struct Expected {
 
 std::vector<MimePart> Parse(const std::string& contentType, const std::string& body) {
   std::vector<MimePart> parts;
-  const std::size_t count = ParseMultipart(contentType, body, parts);
+  const std::size_t count = ParseMultipart(contentType, body, parts, "Windows-1252");
   EXPECT_EQ(count, parts.size());
   return parts;
 }
