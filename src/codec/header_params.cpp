@@ -21,13 +21,65 @@ void SkipBlanks(const char*& cursor, const char* end) {
 }
 
 // A quoted string after its opening quote: backslash pairs stand for their second character; an
-// unclosed string runs to the end.
-void ReadQuoted(const char*& cursor, const char* end, std::string& out) {
+// unclosed string runs to the end. The text goes to `out` when one is given.
+void ReadQuoted(const char*& cursor, const char* end, std::string* out) {
   while (cursor != end && *cursor != '"') {
     if (*cursor == '\\' && end - cursor >= 2) ++cursor;
-    out += *cursor++;
+    if (out != nullptr) *out += *cursor;
+    ++cursor;
   }
   if (cursor != end) ++cursor;
+}
+
+// One "name=value" of a parameter list as written: the name with any RFC 2231 "*N" and "*" still
+// on it, the value with its quotes; only a value whose name matches is unquoted.
+struct RawParameter {
+  std::string_view name;
+  std::string_view value;
+};
+
+std::string Unquoted(std::string_view written) {
+  if (!written.starts_with('"')) return std::string(written);
+  std::string out;
+  const char* cursor = written.data() + 1;
+  ReadQuoted(cursor, written.data() + written.size(), &out);
+  return out;
+}
+
+// Reads the parameter after the next ";" at or after cursor (so the leading type or disposition
+// is passed over) and moves the cursor past it. A part that holds no "=" is skipped. False when no
+// ";" is left.
+bool ReadParameter(const char*& cursor, const char* end, RawParameter& out) {
+  for (;;) {
+    while (cursor != end && *cursor != ';') {
+      // A quoted string may hold ";" ("a;b.txt"), also in what comes before the first parameter.
+      if (*cursor++ == '"') ReadQuoted(cursor, end, nullptr);
+    }
+    if (cursor == end) return false;
+    ++cursor;
+    SkipBlanks(cursor, end);
+    const char* const nameStart = cursor;
+    while (cursor != end && *cursor != '=' && *cursor != ';' && !IsBlank(*cursor)) ++cursor;
+    out.name = std::string_view(nameStart, static_cast<std::size_t>(cursor - nameStart));
+    SkipBlanks(cursor, end);
+    if (cursor == end || *cursor != '=' || out.name.empty()) continue;
+    ++cursor;
+    SkipBlanks(cursor, end);
+    const char* const valueStart = cursor;
+    if (cursor != end && *cursor == '"') {
+      ++cursor;
+      ReadQuoted(cursor, end, nullptr);
+      out.value = std::string_view(valueStart, static_cast<std::size_t>(cursor - valueStart));
+      return true;
+    }
+    // A bare value runs to the next ";" without the blanks before it: mailers write file names
+    // with spaces unquoted.
+    while (cursor != end && *cursor != ';') ++cursor;
+    const char* valueEnd = cursor;
+    while (valueEnd != valueStart && IsBlank(valueEnd[-1])) --valueEnd;
+    out.value = std::string_view(valueStart, static_cast<std::size_t>(valueEnd - valueStart));
+    return true;
+  }
 }
 
 // How a written parameter name relates to the one looked for.
@@ -108,9 +160,9 @@ std::optional<FoundValue> FindValue(std::string_view value, std::string_view nam
     const NameMatch match = MatchName(parameter.name, name);
     if (!match.matches) continue;
     if (!match.extended) {
-      if (!plain) plain = std::move(parameter.value);
+      if (!plain) plain = Unquoted(parameter.value);
     } else {
-      sections.try_emplace(match.section.value_or(0), Section{std::move(parameter.value), match.encoded});
+      sections.try_emplace(match.section.value_or(0), Section{Unquoted(parameter.value), match.encoded});
     }
   }
   if (sections.empty()) {
@@ -138,42 +190,6 @@ std::optional<FoundValue> FindValue(std::string_view value, std::string_view nam
 
 }  // namespace
 
-bool ReadParameter(const char*& cursor, const char* end, RawParameter& out) {
-  for (;;) {
-    while (cursor != end && *cursor != ';') {
-      // A quoted string may hold ";" ("a;b.txt"), also in what comes before the first parameter.
-      if (*cursor++ == '"') {
-        std::string ignored;
-        ReadQuoted(cursor, end, ignored);
-      }
-    }
-    if (cursor == end) return false;
-    ++cursor;
-    SkipBlanks(cursor, end);
-    const char* const nameStart = cursor;
-    while (cursor != end && *cursor != '=' && *cursor != ';' && !IsBlank(*cursor)) ++cursor;
-    out.name = std::string_view(nameStart, static_cast<std::size_t>(cursor - nameStart));
-    SkipBlanks(cursor, end);
-    if (cursor == end || *cursor != '=' || out.name.empty()) continue;
-    ++cursor;
-    SkipBlanks(cursor, end);
-    out.value.clear();
-    if (cursor != end && *cursor == '"') {
-      ++cursor;
-      ReadQuoted(cursor, end, out.value);
-      return true;
-    }
-    // A bare value runs to the next ";" without the blanks before it: mailers write file names
-    // with spaces unquoted.
-    const char* const valueStart = cursor;
-    while (cursor != end && *cursor != ';') ++cursor;
-    const char* valueEnd = cursor;
-    while (valueEnd != valueStart && IsBlank(valueEnd[-1])) --valueEnd;
-    out.value.assign(valueStart, valueEnd);
-    return true;
-  }
-}
-
 std::optional<std::string> ParamBytes(std::string_view value, std::string_view name) {
   std::optional<FoundValue> found = FindValue(value, name);
   if (!found) return std::nullopt;
@@ -181,15 +197,20 @@ std::optional<std::string> ParamBytes(std::string_view value, std::string_view n
 }
 
 std::optional<platform::Text> ParamText(std::string_view value, std::string_view name, std::string_view fallbackCharset) {
-  const std::string local = platform::TextToLocal(value);
-  const std::optional<FoundValue> found = FindValue(local, name);
+  // Parameter syntax is ASCII, which no multi-byte character of the text holds, so the value is
+  // found in the text and only what is found is made local.
+  std::optional<FoundValue> found = FindValue(value, name);
   if (!found) return std::nullopt;
   std::string text;
   if (found->extended) {
+    // Escapes stand for bytes in the named charset, which the text form cannot hold: those values,
+    // rare, are read from the local form.
+    found = FindValue(platform::TextToLocal(value), name);
+    if (!found) return std::nullopt;
     std::optional<std::string> converted = found->charset.empty() ? std::nullopt : CharsetToLocal(found->bytes, found->charset);
     text = converted ? std::move(*converted) : UndeclaredToLocal(found->bytes, fallbackCharset);
   } else {
-    text = DecodeHeaderWords(found->bytes, fallbackCharset);
+    text = DecodeHeaderWords(platform::TextToLocal(found->bytes), fallbackCharset);
   }
   // A name goes on to file paths, where a zero byte would end it anyway.
   return platform::LocalToText(UpToNul(text));

@@ -5,6 +5,7 @@
 #include "platform/ascii.h"
 #include "mime/multipart.h"
 
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -24,6 +25,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
   return pos;
+}
+
+// Whether the two characters stand at pos; called at every line of every part header.
+bool HasPairAt(std::string_view text, std::size_t pos, const char (&pair)[3]) {
+  return pos + 2 <= text.size() && text[pos] == pair[0] && text[pos + 1] == pair[1];
 }
 
 bool IsLineStart(std::string_view text, std::size_t pos) {
@@ -67,9 +73,9 @@ bool IsBoundaryLine(std::string_view text, std::size_t line, std::string_view bo
   const std::string_view head = rest.substr(0, boundary.size());
   if (letterCase == BoundaryCase::kExact ? head != boundary : !StartsWithIgnoringAsciiCase(head, boundary)) return false;
   std::size_t pos = boundary.size();
-  if (rest.compare(pos, 2, "--") == 0) pos += 2;
+  if (HasPairAt(rest, pos, "--")) pos += 2;
   pos = SkipBlanks(rest, pos);
-  return pos == rest.size() || rest.compare(pos, 2, "\r\n") == 0;
+  return pos == rest.size() || HasPairAt(rest, pos, "\r\n");
 }
 
 // Which open multipart a line beginning with "--" belongs to: the longest boundary it is a line
@@ -93,8 +99,11 @@ struct PartHeader {
   std::size_t bodyStart = 0;
 };
 
-void TakeField(std::string_view line, std::string_view name, OptionalText& field) {
-  if (!field && StartsWithIgnoringAsciiCase(line, name)) field = UnfoldedFieldValue(line, name.size());
+// Whether the line is that field; the first one of the name is kept.
+bool TakeField(std::string_view line, std::string_view name, OptionalText& field) {
+  if (!StartsWithIgnoringAsciiCase(line, name)) return false;
+  if (!field) field = UnfoldedFieldValue(line, name.size());
+  return true;
 }
 
 // Reads the header block that starts at pos. It ends at the first empty line, or at a line that
@@ -107,30 +116,30 @@ PartHeader ReadPartHeader(std::string_view text, std::size_t pos, const Boundari
   for (std::string_view line;;) {
     pos = static_cast<std::size_t>(cursor - text.data());
     header.bodyStart = pos;
-    if (text.compare(pos, 2, "\r\n") == 0) {
+    if (HasPairAt(text, pos, "\r\n")) {
       header.bodyStart = pos + 2;
       break;
     }
-    if (text.compare(pos, 2, "--") == 0 && MatchBoundary(text, pos, open, letterCase) >= 0) break;
-    if (!ReadFoldedLine(cursor, end, line) || !IsFieldLine(line)) break;
-    TakeField(line, "Content-Type:", header.contentType);
-    TakeField(line, "Content-Transfer-Encoding:", header.encoding);
-    TakeField(line, "Content-Disposition:", header.disposition);
+    if (HasPairAt(text, pos, "--") && MatchBoundary(text, pos, open, letterCase) >= 0) break;
+    if (!ReadFoldedLine(cursor, end, line)) break;
+    const bool taken = TakeField(line, "Content-Type:", header.contentType) ||
+                       TakeField(line, "Content-Transfer-Encoding:", header.encoding) ||
+                       TakeField(line, "Content-Disposition:", header.disposition);
+    if (!taken && !IsFieldLine(line)) break;
     header.bodyStart = text.size();
   }
   return header;
 }
 
 // RFC 2045 §5.1: printable ASCII but the blank and the tspecials.
-bool IsTokenChar(char c) {
-  switch (c) {
-    case '(': case ')': case '<': case '>': case '@': case ',': case ';': case ':':
-    case '\\': case '"': case '/': case '[': case ']': case '?': case '=':
-      return false;
-    default:
-      return c > ' ' && c < '\x7F';
-  }
-}
+constexpr std::array<bool, 256> kTokenChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = '!'; c < 0x7F; ++c) table[static_cast<std::size_t>(c)] = true;
+  for (const char c : std::string_view("()<>@,;:\\\"/[]?=")) table[static_cast<unsigned char>(c)] = false;
+  return table;
+}();
+
+bool IsTokenChar(char c) { return kTokenChars[static_cast<unsigned char>(c)]; }
 
 std::size_t ReadToken(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsTokenChar(text[pos])) ++pos;
@@ -159,6 +168,14 @@ std::optional<MediaType> MediaTypeOf(const OptionalText& contentType) {
   return contentType ? ReadMediaType(*contentType) : std::nullopt;
 }
 
+// The media type when it is a multipart; most parts are not, and their first letters tell so.
+std::optional<MediaType> MultipartTypeOf(const OptionalText& contentType) {
+  if (!contentType) return std::nullopt;
+  const std::string_view value = std::string_view(*contentType).substr(SkipBlanks(*contentType, 0));
+  if (!StartsWithIgnoringAsciiCase(value, "multipart")) return std::nullopt;
+  return ReadMediaType(value);
+}
+
 bool Is(const std::optional<MediaType>& media, std::string_view type, std::string_view subtype = {}) {
   return media && EqualIgnoringAsciiCase(media->type, type) &&
          (subtype.empty() || EqualIgnoringAsciiCase(media->subtype, subtype));
@@ -185,7 +202,7 @@ std::size_t ParseMultipartOnce(std::string_view contentType, std::string_view bo
     // Multiparts inside this one that were never closed end here.
     open.resize(static_cast<std::size_t>(level) + 1);
     const std::size_t after = line + 2 + open.back().boundary.size();
-    if (body.compare(after, 2, "--") == 0) {
+    if (HasPairAt(body, after, "--")) {
       // Closing boundary; what follows up to a boundary of an enclosing multipart is ignored.
       open.pop_back();
       if (open.empty()) break;
@@ -194,7 +211,7 @@ std::size_t ParseMultipartOnce(std::string_view contentType, std::string_view bo
     }
     PartHeader header = ReadPartHeader(body, NextLine(body, after), open, letterCase);
     if (!header.contentType && open.back().digest) header.contentType = "message/rfc822";
-    const std::optional<MediaType> partMedia = MediaTypeOf(header.contentType);
+    const std::optional<MediaType> partMedia = MultipartTypeOf(header.contentType);
     if (Is(partMedia, "multipart")) {
       // The nested multipart's parts join the same flat list; one without a boundary adds none.
       std::optional<std::string> inner = codec::ParamBytes(*header.contentType, "boundary");
