@@ -55,6 +55,53 @@ TEST(GetDisplayText, CorpusShowsTheFirstTextPartInEachCodePage) {
   }
 }
 
+// Whole messages as servers deliver them: a header that runs into the body, a digest whose
+// messages declare no type, a file sent alone, and 8-bit text that declares no charset, read in
+// the fallback charset the user set.
+TEST(GetDisplayText, MalformedAndUndeclaredMessagesShowAsReadersShowThem) {
+  const std::string sjisName = "\xE6\x9C\x88\xE5\xA0\xB1";  // 月報
+  const std::string latinName = "\xC5\x92\xC5\xBD\xE2\x80\xA2\xC3\xB1";  // the same bytes read as Windows-1252
+  const struct {
+    const char* file;
+    const char* fallback;
+    std::string subject;
+    std::string text;
+    std::vector<std::string> mediaTypes;  // of the parts offered, "" for none
+    std::vector<std::string> fileNames;   // of the parts offered, "" for none
+  } cases[] = {
+      {"header_into_body.eml", "Windows-1252", "Notes from the meeting",
+       "The header above has no empty line after it.\r\nKey: value lines after the first body line stay text.\r\n",
+       {"text/plain"}, {""}},
+      {"digest_without_type.eml", "Windows-1252", "Digest, Vol 12, Issue 3", "Today's topics: two messages.",
+       {"text/plain", "message/rfc822", "message/rfc822"}, {"", "", ""}},
+      {"csv_alone.eml", "Windows-1252", "Statement", "Datum;Betrag;Text\r\n2026-12-01;12,50;Caf\xC3\xA9\r\n",
+       {"text/csv", "text/csv"}, {"", "Ums\xC3\xA4tze 2026.csv"}},
+      {"latin1_undeclared.eml", "Windows-1252", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln",
+       "Sch\xC3\xB6ne Gr\xC3\xBC\xC3\x9F" "e,\r\nJ\xC3\xB6rg\r\n", {""}, {""}},
+      {"sjis_undeclared_name.eml", "Shift_JIS", sjisName, sjisName + "\xE3\x81\xA7\xE3\x81\x99\xE3\x80\x82",
+       {"text/plain", "application/pdf"}, {"", sjisName + ".pdf"}},
+      {"sjis_undeclared_name.eml", "Windows-1252", latinName, {}, {"text/plain", "application/pdf"}, {"", latinName + ".pdf"}},
+  };
+  test::CodePageScope scope("UTF-8");
+  for (const auto& c : cases) {
+    const store::MailItem item = test::ItemFromFile(c.file, c.fallback);
+    EXPECT_EQ(item.Subject, c.subject) << c.file;
+    std::vector<MimePart> parts;
+    const std::string text = GetDisplayText(item, false, parts, c.fallback).text;
+    if (!c.text.empty()) {
+      EXPECT_EQ(text, c.text) << c.file;
+    }
+    std::vector<std::string> mediaTypes, fileNames;
+    for (const MimePart& part : parts) {
+      const std::string type = part.contentType.value_or("");
+      mediaTypes.push_back(type.substr(0, type.find(';')));
+      fileNames.push_back(part.fileName.value_or(""));
+    }
+    EXPECT_EQ(mediaTypes, c.mediaTypes) << c.file << " " << c.fallback;
+    EXPECT_EQ(fileNames, c.fileNames) << c.file << " " << c.fallback;
+  }
+}
+
 TEST(GetDisplayText, JapaneseWithAndWithoutCharset) {
   const std::string hello = "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF";  // こんにちは
   store::MailItem bare;
