@@ -3,40 +3,18 @@
 // name (the name goes on to file paths), and must read back any value it is given as a quoted
 // string after a parameter of a longer name that begins with the same letters.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "codec/header_params.h"
-#include "platform/code_page.h"
-
-namespace {
-
-void Fail(const char* what) {
-  std::fputs(what, stderr);
-  std::fputc('\n', stderr);
-  std::abort();
-}
-
-void UseCodePage(std::uint8_t choice) {
-  static const char* const kCodePages[] = {"UTF-8", "CP1252", "SHIFT_JIS"};
-  static int current = -1;
-  const int wanted = choice % 3;
-  if (wanted != current) {
-    if (!zelk::platform::SelectLocalCodePage(kCodePages[wanted])) std::abort();
-    current = wanted;
-  }
-}
-
-}  // namespace
+#include "text_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  UseCodePage(data[0]);
+  zelk::fuzz::UseCodePage(data[0]);
   const std::string value(reinterpret_cast<const char*>(data + 1), size - 1);
   for (const char* name : {"filename", "name"}) {
     const std::optional<std::string> text = zelk::codec::ParamText(value, name, "Windows-1252");
-    if (text && text->find('\0') != std::string::npos) Fail("a zero byte in a decoded name");
+    if (text && text->find('\0') != std::string::npos) zelk::fuzz::Fail("a zero byte in a decoded name");
   }
   (void)zelk::codec::ParamBytes(value, "boundary");
 
@@ -46,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quoted += c;
   }
   const std::string list = "multipart/mixed; boundaryx=\"" + quoted + "\"; boundary=\"" + quoted + "\"";
-  if (zelk::codec::ParamBytes(list, "boundary") != value) Fail("a quoted value did not read back");
+  if (zelk::codec::ParamBytes(list, "boundary") != value) zelk::fuzz::Fail("a quoted value did not read back");
   return 0;
 }

@@ -4,34 +4,17 @@
 // every part must lie inside the body with its start not after its end, parts come in body order,
 // and a shown part must be a text part.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "mime/display_text.h"
 #include "mime/multipart.h"
-#include "platform/code_page.h"
+#include "text_target.h"
 
 namespace {
 
 using namespace zelk::mime;
-
-void Fail(const char* what) {
-  std::fputs(what, stderr);
-  std::fputc('\n', stderr);
-  std::abort();
-}
-
-void UseCodePage(std::uint8_t choice) {
-  static const char* const kCodePages[] = {"UTF-8", "CP1252", "SHIFT_JIS"};
-  static int current = -1;
-  const int wanted = choice % 3;
-  if (wanted != current) {
-    if (!zelk::platform::SelectLocalCodePage(kCodePages[wanted])) std::abort();
-    current = wanted;
-  }
-}
+using zelk::fuzz::Fail;
 
 void CheckParts(const std::vector<MimePart>& parts, std::size_t bodySize) {
   std::size_t previous = 0;
@@ -47,7 +30,7 @@ void CheckParts(const std::vector<MimePart>& parts, std::size_t bodySize) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  UseCodePage(data[0]);
+  zelk::fuzz::UseCodePage(data[0]);
   const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::size_t lf = input.find('\n');
   zelk::store::MailItem item;
