@@ -188,6 +188,15 @@ std::optional<FoundValue> FindValue(std::string_view value, std::string_view nam
   return found;
 }
 
+// Printable ASCII without an encoded word: what most names are, the same text in every code page
+// and unchanged by decoding.
+bool IsPlainName(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (c < ' ' || c > '~') return false;
+  }
+  return bytes.find("=?") == std::string_view::npos;
+}
+
 }  // namespace
 
 std::optional<std::string> ParamBytes(std::string_view value, std::string_view name) {
@@ -209,6 +218,8 @@ std::optional<platform::Text> ParamText(std::string_view value, std::string_view
     if (!found) return std::nullopt;
     std::optional<std::string> converted = found->charset.empty() ? std::nullopt : CharsetToLocal(found->bytes, found->charset);
     text = converted ? std::move(*converted) : UndeclaredToLocal(found->bytes, fallbackCharset);
+  } else if (IsPlainName(found->bytes)) {
+    return std::move(found->bytes);
   } else {
     text = DecodeHeaderWords(platform::TextToLocal(found->bytes), fallbackCharset);
   }
