@@ -34,22 +34,15 @@ bool IsFieldLine(std::string_view line) {
   return pos < line.size() && line[pos] == ':';
 }
 
-bool ReadHeaderLine(HeaderCursor& cursor, std::string_view& line) {
-  if (cursor.end - cursor.at >= 2 && cursor.at[0] == '\r' && cursor.at[1] == '\n') return false;
-  const char* next = cursor.at;
-  if (!ReadFoldedLine(next, cursor.end, line)) return false;
-  if (!IsFieldLine(line) && !(cursor.first && line.starts_with("From "))) return false;
-  cursor.at = next;
-  cursor.first = false;
-  return true;
-}
-
 HeaderBounds FindHeaderBounds(std::string_view text) {
-  HeaderCursor cursor{text.data(), text.data() + text.size()};
-  for (std::string_view line; ReadHeaderLine(cursor, line);) {
+  const char* cursor = text.data();
+  const char* const end = cursor + text.size();
+  for (std::string_view line;;) {
+    const auto at = static_cast<std::size_t>(cursor - text.data());
+    if (text.compare(at, 2, "\r\n") == 0) return {at, at + 2};
+    if (!ReadFoldedLine(cursor, end, line)) return {at, at};
+    if (!IsFieldLine(line) && !(at == 0 && line.starts_with("From "))) return {at, at};
   }
-  const auto at = static_cast<std::size_t>(cursor.at - text.data());
-  return {at, text.compare(at, 2, "\r\n") == 0 ? at + 2 : at};
 }
 
 std::string Unfold(std::string_view value) {

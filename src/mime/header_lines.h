@@ -15,22 +15,10 @@ namespace zelk::mime {
 // as RFC 5322 §4.5.3 lets obsolete mail write them).
 bool IsFieldLine(std::string_view line);
 
-// A pass over the lines of one header block, from its start.
-struct HeaderCursor {
-  const char* at;
-  const char* end;
-  bool first = true;
-};
-
-// Reads the next line of the header block as ReadFoldedLine does. False, with the cursor left at
-// that line, where the block ends: at the end of the text, an empty line, or a line that is neither
-// a field nor the continuation of one. A first line "From " (the mbox separator some servers leave
-// in) is read as a line of the block.
-[[nodiscard]] bool ReadHeaderLine(HeaderCursor& cursor, std::string_view& line);
-
 // Where the header block of a message or part ends and its body begins. The block ends at the
 // first empty line; a line that is neither a field nor the continuation of one ends it too, and
-// then the body begins at that line, as mail readers take a header that runs into the body.
+// then the body begins at that line, as mail readers take a header that runs into the body. A
+// first line "From " (the mbox separator some servers leave in) is passed over.
 struct HeaderBounds {
   std::size_t headerEnd;  // after the CR LF of the block's last line
   std::size_t bodyStart;  // headerEnd, or after the empty line

@@ -8,12 +8,12 @@ namespace zelk::store {
 
 namespace {
 
-// Calls found(value) for each field of that name in the header block, the value unfolded as
-// RFC 5322 unfolds; the walk over the lines also finds where the block ends.
+// Calls found(value) for each field of that name, the value unfolded as RFC 5322 unfolds.
 template <typename Found>
-void ForEachField(std::string_view raw, std::string_view name, Found found) {
-  mime::HeaderCursor cursor{raw.data(), raw.data() + raw.size()};
-  for (std::string_view line; mime::ReadHeaderLine(cursor, line);) {
+void ForEachField(HeaderBlock header, std::string_view name, Found found) {
+  const char* cursor = header.text.data();
+  const char* const end = cursor + header.text.size();
+  for (std::string_view line; mime::ReadFoldedLine(cursor, end, line);) {
     if (platform::StartsWithIgnoringAsciiCase(line, name) && !found(mime::UnfoldedFieldValue(line, name.size()))) return;
   }
 }
@@ -41,18 +41,20 @@ std::optional<std::string> KeyFieldValue(std::string_view raw, std::string_view 
 
 }  // namespace
 
-std::optional<std::string> HeaderValue(std::string_view raw, std::string_view name) {
+HeaderBlock HeaderBlockOf(std::string_view raw) { return {raw.substr(0, mime::FindHeaderBounds(raw).headerEnd)}; }
+
+std::optional<std::string> HeaderValue(HeaderBlock header, std::string_view name) {
   std::optional<std::string> result;
-  ForEachField(raw, name, [&result](std::string value) {
+  ForEachField(header, name, [&result](std::string value) {
     result = std::move(value);
     return false;
   });
   return result;
 }
 
-std::optional<std::string> HeaderValues(std::string_view raw, std::string_view name) {
+std::optional<std::string> HeaderValues(HeaderBlock header, std::string_view name) {
   std::optional<std::string> result;
-  ForEachField(raw, name, [&result](std::string value) {
+  ForEachField(header, name, [&result](std::string value) {
     if (result) {
       result->append(",").append(value);
     } else {
@@ -63,8 +65,8 @@ std::optional<std::string> HeaderValues(std::string_view raw, std::string_view n
   return result;
 }
 
-OptionalText DecodedHeader(std::string_view raw, std::string_view name, bool all, std::string_view fallbackCharset) {
-  const std::optional<std::string> value = all ? HeaderValues(raw, name) : HeaderValue(raw, name);
+OptionalText DecodedHeader(HeaderBlock header, std::string_view name, bool all, std::string_view fallbackCharset) {
+  const std::optional<std::string> value = all ? HeaderValues(header, name) : HeaderValue(header, name);
   if (!value) return std::nullopt;
   return platform::LocalToText(codec::DecodeHeaderWords(*value, fallbackCharset));
 }

@@ -5,6 +5,7 @@
 
 #include "codec/charset.h"
 #include "mime/dates.h"
+#include "store/header_fields.h"
 #include "store/mailbox.h"
 
 // Turning a message as received (the reply to TOP or RETR: 8-bit text, CR LF lines, no final ".")
@@ -34,7 +35,7 @@ struct ThreadIds {
   OptionalText inReplyTo;
   OptionalText references;
 };
-ThreadIds ThreadIdsOf(std::string_view raw);
+ThreadIds ThreadIdsOf(HeaderBlock header);
 
 enum class StoreOutcome { kListed, kNotListed, kFailed };
 struct StoredHeader {

@@ -63,7 +63,7 @@ TEST(EvaluateFilters, FollowsTheOrderOfTheRules) {
 }
 
 TEST(FilterMatch, TestsEveryFieldOfTheNameJoinedAndDecoded) {
-  const char* twoTo = "To: a\r\nCc: c\r\nto: b\r\n\r\n";
+  const store::HeaderBlock twoTo = store::HeaderBlockOf("To: a\r\nCc: c\r\nto: b\r\n\r\n");
   EXPECT_FALSE(FilterMatch(twoTo, "To:", "a", "Windows-1252"));
   EXPECT_TRUE(FilterMatch(twoTo, "To:", "A,B", "Windows-1252"));
   EXPECT_TRUE(FilterMatch(twoTo, "Subject:", "*", "Windows-1252"));
@@ -71,7 +71,7 @@ TEST(FilterMatch, TestsEveryFieldOfTheNameJoinedAndDecoded) {
   EXPECT_FALSE(FilterMatch(twoTo, "", "*a*", "Windows-1252"));
   for (const char* codePage : {"UTF-8", "CP1252"}) {
     const test::CodePageScope scope(codePage);
-    EXPECT_TRUE(FilterMatch("Subject: =?UTF-8?B?Y2Fmw6k=?= menu\r\n\r\n", "Subject:", "café ?enu", "Windows-1252")) << codePage;
+    EXPECT_TRUE(FilterMatch(store::HeaderBlockOf("Subject: =?UTF-8?B?Y2Fmw6k=?= menu\r\n\r\n"), "Subject:", "café ?enu", "Windows-1252")) << codePage;
   }
 }
 

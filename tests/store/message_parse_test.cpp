@@ -15,12 +15,14 @@ TEST(HeaderFields, FindUnfoldAndJoinFieldsOfTheHeaderBlockOnly) {
       "X-Empty:\r\n"
       "\r\n"
       "To: not@header\r\n";
-  EXPECT_EQ(HeaderValue(raw, "Subject:"), "Hello  world\tagain");  // each CR LF goes, the blanks stay
-  EXPECT_EQ(HeaderValues(raw, "To:"), "a@b,c@d");
-  EXPECT_EQ(HeaderValue(raw, "X-Empty:"), "");
-  EXPECT_FALSE(HeaderValue(raw, "Cc:"));
-  EXPECT_FALSE(HeaderValue("\r\nTo: x\r\n", "To:"));  // an empty header block
-  EXPECT_EQ(DecodedHeader("Subject: =?ISO-8859-1?Q?caf=E9?= x\r\n\r\n", "Subject:", false, "Windows-1252"), "caf\xC3\xA9 x");
+  const HeaderBlock header = HeaderBlockOf(raw);
+  EXPECT_EQ(HeaderValue(header, "Subject:"), "Hello  world\tagain");  // each CR LF goes, the blanks stay
+  EXPECT_EQ(HeaderValues(header, "To:"), "a@b,c@d");
+  EXPECT_EQ(HeaderValue(header, "X-Empty:"), "");
+  EXPECT_FALSE(HeaderValue(header, "Cc:"));
+  EXPECT_FALSE(HeaderValue(HeaderBlockOf("\r\nTo: x\r\n"), "To:"));  // an empty header block
+  EXPECT_EQ(DecodedHeader(HeaderBlockOf("Subject: =?ISO-8859-1?Q?caf=E9?= x\r\n\r\n"), "Subject:", false, "Windows-1252"),
+            "caf\xC3\xA9 x");
 }
 
 TEST(HeaderFields, MessageKeyFallsBackFromMessageIdToUidlToDateAndFrom) {
@@ -73,7 +75,7 @@ TEST(ParseMessage, ThreadIdsKeepTheParentAndOneMoreAncestor) {
       {"", nullptr, nullptr},
   };
   for (const Case& c : cases) {
-    const ThreadIds ids = ThreadIdsOf(std::string(c.headers) + "\r\n");
+    const ThreadIds ids = ThreadIdsOf(HeaderBlockOf(std::string(c.headers) + "\r\n"));
     EXPECT_EQ(ids.inReplyTo, c.inReplyTo ? OptionalText(c.inReplyTo) : std::nullopt) << c.headers;
     EXPECT_EQ(ids.references, c.references ? OptionalText(c.references) : std::nullopt) << c.headers;
   }
