@@ -52,6 +52,9 @@ TEST(ParamText, DecodesUnderEachCodePage) {
       {"a; filename*=ISO-8859-1''a%00b", {"a", "a", "a"}},
       {"a; filename*=UTF-16BE''%00A%00B", {"AB", "AB", "AB"}},
       {"a; filename=\"=?UTF-8?B?Y2Fmw6kudHh0?=\"", {"caf\xC3\xA9.txt", "caf\xC3\xA9.txt", "caf?.txt"}},
+      {"a; filename=\"report (1).pdf\"", {"report (1).pdf", "report (1).pdf", "report (1).pdf"}},
+      // 表 is 0x95 0x5C in Shift_JIS: its second byte is no backslash of the quoted string.
+      {"a; filename=\"\xE8\xA1\xA8.txt\"", {"\xE8\xA1\xA8.txt", "?.txt", "\xE8\xA1\xA8.txt"}},
   };
   for (int page = 0; page < 3; ++page) {
     test::CodePageScope scope(pages[page]);
