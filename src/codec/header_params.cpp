@@ -212,8 +212,8 @@ std::optional<platform::Text> ParamText(std::string_view value, std::string_view
   if (!found) return std::nullopt;
   std::string text;
   if (found->extended) {
-    // Escapes stand for bytes in the named charset, which the text form cannot hold: those values,
-    // rare, are read from the local form.
+    // Escaped bytes of the named charset join the characters written as they are, which must then
+    // be local bytes too: these values, rare, are read again from the local form.
     found = FindValue(platform::TextToLocal(value), name);
     if (!found) return std::nullopt;
     std::optional<std::string> converted = found->charset.empty() ? std::nullopt : CharsetToLocal(found->bytes, found->charset);
