@@ -43,7 +43,7 @@ const store::MailItem& MessageWithAttachment() {
 const mime::MimePart& Attachment() {
   static const mime::MimePart part = [] {
     std::vector<mime::MimePart> parts;
-    mime::ParseMultipart(*MessageWithAttachment().ContentType, *MessageWithAttachment().Body, parts);
+    mime::ParseMultipart(*MessageWithAttachment().ContentType, *MessageWithAttachment().Body, parts, "Windows-1252");
     return parts.at(1);
   }();
   return part;
@@ -52,7 +52,7 @@ const mime::MimePart& Attachment() {
 void BM_DisplayTextWithAttachment(benchmark::State& state) {
   const store::MailItem& item = MessageWithAttachment();
   std::vector<mime::MimePart> parts;
-  for (auto _ : state) benchmark::DoNotOptimize(mime::GetDisplayText(item, false, parts));
+  for (auto _ : state) benchmark::DoNotOptimize(mime::GetDisplayText(item, false, parts, "Windows-1252"));
   state.counters["parts"] = static_cast<double>(parts.size());
 }
 BENCHMARK(BM_DisplayTextWithAttachment)->Unit(benchmark::kMicrosecond);
@@ -88,7 +88,7 @@ void BM_ParseMultipartDeepNesting(benchmark::State& state) {
   std::vector<mime::MimePart> parts;
   for (auto _ : state) {
     parts.clear();
-    benchmark::DoNotOptimize(mime::ParseMultipart("multipart/mixed; boundary=lvl0x", body, parts));
+    benchmark::DoNotOptimize(mime::ParseMultipart("multipart/mixed; boundary=lvl0x", body, parts, "Windows-1252"));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
   state.counters["parts"] = static_cast<double>(parts.size());
@@ -105,7 +105,7 @@ void BM_ParseMultipartManyParts(benchmark::State& state) {
   std::vector<mime::MimePart> parts;
   for (auto _ : state) {
     parts.clear();
-    benchmark::DoNotOptimize(mime::ParseMultipart("multipart/mixed; boundary=b", body, parts));
+    benchmark::DoNotOptimize(mime::ParseMultipart("multipart/mixed; boundary=b", body, parts, "Windows-1252"));
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
   state.counters["parts"] = static_cast<double>(parts.size());

@@ -4,34 +4,17 @@
 // every part must lie inside the body with its start not after its end, parts come in body order,
 // and a shown part must be a text part.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "mime/display_text.h"
 #include "mime/multipart.h"
-#include "platform/code_page.h"
+#include "text_target.h"
 
 namespace {
 
 using namespace zelk::mime;
-
-void Fail(const char* what) {
-  std::fputs(what, stderr);
-  std::fputc('\n', stderr);
-  std::abort();
-}
-
-void UseCodePage(std::uint8_t choice) {
-  static const char* const kCodePages[] = {"UTF-8", "CP1252", "SHIFT_JIS"};
-  static int current = -1;
-  const int wanted = choice % 3;
-  if (wanted != current) {
-    if (!zelk::platform::SelectLocalCodePage(kCodePages[wanted])) std::abort();
-    current = wanted;
-  }
-}
+using zelk::fuzz::Fail;
 
 void CheckParts(const std::vector<MimePart>& parts, std::size_t bodySize) {
   std::size_t previous = 0;
@@ -47,7 +30,7 @@ void CheckParts(const std::vector<MimePart>& parts, std::size_t bodySize) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  UseCodePage(data[0]);
+  zelk::fuzz::UseCodePage(data[0]);
   const std::string input(reinterpret_cast<const char*>(data + 1), size - 1);
   const std::size_t lf = input.find('\n');
   zelk::store::MailItem item;
@@ -56,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   item.Multipart = 1;
 
   std::vector<MimePart> parts;
-  const std::size_t count = ParseMultipart(*item.ContentType, *item.Body, parts);
+  const std::size_t count = ParseMultipart(*item.ContentType, *item.Body, parts, "Windows-1252");
   if (count != parts.size()) Fail("the count differs from the parts");
   CheckParts(parts, item.Body->size());
   for (const MimePart& part : parts) {
@@ -66,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (const bool source : {false, true}) {
     std::vector<MimePart> shownParts;
-    const DisplayText shown = GetDisplayText(item, source, shownParts);
+    const DisplayText shown = GetDisplayText(item, source, shownParts, "Windows-1252");
     if (shownParts.empty()) Fail("GetDisplayText left no part");
     CheckParts(shownParts, item.Body->size());
     if (shown.selected && (*shown.selected >= shownParts.size() || (!source && !IsTextPart(shownParts[*shown.selected])))) {

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   zelk::store::ParseMessage(item, raw, std::string("12"), zelk::store::ParseContext{});
   std::vector<zelk::mime::MimePart> parts;
   for (const bool source : {false, true}) {
-    const zelk::mime::DisplayText shown = zelk::mime::GetDisplayText(item, source, parts);
+    const zelk::mime::DisplayText shown = zelk::mime::GetDisplayText(item, source, parts, "Windows-1252");
     if (shown.selected && *shown.selected >= parts.size()) std::abort();
   }
   for (const zelk::mime::MimePart& part : parts) (void)zelk::mime::DecodePartData(part, item.Body.value_or(""));

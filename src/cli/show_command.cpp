@@ -49,9 +49,10 @@ std::string AttachmentLabel(const mime::MimePart& part) {
   return cut.empty() ? "Attach" : cut;
 }
 
-int Print(const store::MailItem& item, const store::OptionalText& accountAddress, bool source) {
+int Print(const store::MailItem& item, const store::OptionalText& accountAddress, bool source,
+          const config::Settings& settings) {
   std::vector<mime::MimePart> parts;
-  const mime::DisplayText shown = mime::GetDisplayText(item, source, parts);
+  const mime::DisplayText shown = mime::GetDisplayText(item, source, parts, settings.UndeclaredCharset);
   std::string out = WithLfLineEnds(viewer::HeaderPaneText(item, accountAddress, true));
   out += "\n\n" + WithLfLineEnds(shown.text);
   if (!out.ends_with('\n')) out += '\n';
@@ -83,6 +84,7 @@ store::ParseContext ParseContextOf(Session& session) {
   context.localOffset = session.zone.Offset(session.settings.TimeZone, session.clock);
   context.pictures = {session.settings.DateFormat, session.settings.TimeFormat};
   context.keepHeader = session.settings.ShowHeader == 1;
+  context.fallbackCharset = session.settings.UndeclaredCharset;
   return context;
 }
 
@@ -99,9 +101,10 @@ int ShowFile(const GlobalOptions& options, const std::string& path, bool source)
     if (!session) return Fail(error);
   }
   store::MailItem item;
-  store::ParseMessage(item, AsReceived(*file), std::nullopt, ParseContextOf(session ? *session : defaults));
+  Session& used = session ? *session : defaults;
+  store::ParseMessage(item, AsReceived(*file), std::nullopt, ParseContextOf(used));
   item.Download = 1;
-  return Print(item, std::nullopt, source);
+  return Print(item, std::nullopt, source, used.settings);
 }
 
 }  // namespace
@@ -146,7 +149,7 @@ int ShowCommand(const GlobalOptions& options, const std::vector<std::string>& ar
   const store::OptionalText accountAddress =
       account >= store::kFirstAccountIndex ? table.boxes[static_cast<std::size_t>(account)]->MailAddress : std::nullopt;
   store::MarkShown(*item);
-  const int status = Print(*item, accountAddress, source);
+  const int status = Print(*item, accountAddress, source, session->settings);
   // As the program does when it ends, so that successive runs behave like one long run.
   if (!ui::SaveAllFiles(session->home, session->settings, table)) return Fail("Save File error");
   return status;

@@ -13,13 +13,15 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-constexpr std::uint16_t kSkip = 0x100;  // white space between characters
-constexpr std::uint16_t kStop = 0x200;  // "=" ends the data wherever it stands
+constexpr std::uint16_t kSkip = 0x100;  // line breaks and any other character outside the alphabet
+constexpr std::uint16_t kStop = 0x200;  // "=" pads the last quantum: the data ends there
 
+// RFC 2045 §6.8: characters outside the alphabet "must be ignored"; read as 0 bits they would
+// shift every following byte.
 constexpr std::array<std::uint16_t, 256> MakeDecodeTable() {
-  std::array<std::uint16_t, 256> table{};  // foreign characters decode as 0 bits
+  std::array<std::uint16_t, 256> table{};
+  table.fill(kSkip);
   for (std::uint16_t i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = i;
-  table[' '] = table['\t'] = table['\r'] = table['\n'] = kSkip;
   table['='] = kStop;
   return table;
 }
@@ -97,7 +99,7 @@ std::string Base64Decode(std::string_view text) {
         continue;
       }
     }
-    // One group character by character, skipping white space; each character after the first
+    // One group character by character, skipping what is outside the alphabet; each character after the first
     // completes one byte.
     std::uint32_t previous = 0;
     for (int n = 0; n < 4;) {

@@ -6,8 +6,8 @@
 
 namespace zelk::codec {
 
-// Base64 of RFC 2045. Decoding never rejects: white space is skipped, a character outside the
-// alphabet counts as 0, and decoding stops at the first "=" or at the end (a NUL ends the text).
+// Base64 of RFC 2045. Decoding never rejects: every character outside the alphabet is skipped,
+// and decoding stops at the first "=" (the padding) or at the end (a NUL ends the text).
 // The result may hold zero bytes.
 std::string Base64Decode(std::string_view text);
 // One unbroken line with "=" padding; callers that need 76-character lines break it themselves.

@@ -8,10 +8,12 @@
 #include <initializer_list>
 #include <strings.h>
 
+#include "codec/header_params.h"
 #include "codec/iso2022_jp.h"
 #include "codec/iso2022_kr.h"
 #include "platform/code_page.h"
 #include "platform/iconv_converter.h"
+#include "platform/utf8.h"
 
 namespace zelk::codec {
 namespace {
@@ -78,6 +80,21 @@ bool LocalIsEucKr() { return OneOf(platform::LocalCodePageName(), {"EUCKR"}); }
 constexpr const char* kShiftJis = "CP932";
 constexpr const char* kEucKr = "EUC-KR";
 
+// The charset that text under a label is read in. Mailers that write these labels mean the Windows
+// code page that extends them: Latin-1 text carries quotes, dashes and the euro sign in 0x80-0x9F,
+// where Latin-1 has only control characters; Japanese mail carries "①" and the NEC and IBM rows
+// of CP932; Korean and Chinese mail the extra characters of CP949 and GBK. Labels on mail that is
+// sent stay as the user set them.
+std::string ReadingName(const std::string& name) {
+  if (OneOf(name, {"ISO88591", "ISO88591:1987", "LATIN1", "L1", "CP819", "IBM819", "ISOIR100", "CSISOLATIN1"})) {
+    return "CP1252";
+  }
+  if (OneOf(name, {"SHIFTJIS", "XSJIS", "SJIS", "MSKANJI", "CSSHIFTJIS"})) return kShiftJis;
+  if (OneOf(name, {"EUCKR", "KSC56011987", "KSC5601", "CSEUCKR", "CSKSC56011987"})) return "CP949";
+  if (OneOf(name, {"GB2312", "CSGB2312", "EUCCN"})) return "GBK";
+  return name;
+}
+
 std::string ToLocal(std::string_view bytes, const std::string& from) {
   return ConvertCharset(bytes, from, platform::LocalCodePageName(), Unrepresentable::kReplace).bytes;
 }
@@ -117,38 +134,39 @@ std::optional<std::string> CharsetToLocal(std::string_view bytes, std::string_vi
   if (name.empty()) return std::nullopt;
   // ASCII is a part of every local code page; 8-bit bytes under that label are kept as received.
   if (OneOf(name, {"USASCII", "ASCII", "ANSIX3.41968", "ISO646US", "US"})) return std::string(bytes);
-  // Text labelled Latin-1 is very often Windows-1252 (quotes, dashes, the euro sign in
-  // 0x80-0x9F, where Latin-1 has only control characters), so it is read as that.
-  if (OneOf(name, {"ISO88591", "ISO88591:1987", "LATIN1", "L1", "CP819", "IBM819", "ISOIR100", "CSISOLATIN1"})) {
-    name = "CP1252";
-  }
   if (SameCharset(name, platform::LocalCodePageName())) return std::string(bytes);
-  Conversion converted = ConvertCharset(bytes, name, platform::LocalCodePageName(), Unrepresentable::kReplace);
+  Conversion converted = ConvertCharset(bytes, ReadingName(name), platform::LocalCodePageName(), Unrepresentable::kReplace);
   if (converted.status != Conversion::Status::kDone) return std::nullopt;
   return std::move(converted.bytes);
 }
 
-std::string ContentCharsetToLocal(std::string_view body, std::string_view contentType) {
-  auto skipBlanks = [&](std::size_t pos) {
-    while (pos < contentType.size() && (contentType[pos] == ' ' || contentType[pos] == '\t')) ++pos;
-    return pos;
-  };
-  for (std::size_t pos = 0; pos < contentType.size();) {
-    pos = skipBlanks(pos);
-    if (StartsWithNoCase(contentType.substr(pos), "charset")) {
-      pos = skipBlanks(pos + 7);
-      if (pos >= contentType.size() || contentType[pos] != '=') break;
-      pos = skipBlanks(pos + 1);
-      if (pos < contentType.size() && contentType[pos] == '"') ++pos;
-      pos = skipBlanks(pos);
-      if (std::optional<std::string> local = CharsetToLocal(body, contentType.substr(pos))) return std::move(*local);
+bool IsUtf8(std::string_view bytes) {
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+      ++pos;
+      continue;
     }
-    const std::size_t semicolon = contentType.find(';', pos);
-    if (semicolon == std::string_view::npos) break;
-    pos = semicolon + 1;
+    const platform::Utf8Char c = platform::DecodeUtf8At(bytes, pos);
+    // Encoded surrogates are the code page layer's byte escapes, never in mail.
+    if (!c.valid || (c.code >= 0xD800 && c.code <= 0xDFFF)) return false;
+    pos += c.length;
   }
-  // No usable charset: JIS is recognised by its escapes; anything else is shown as received.
-  if (body.find_first_of("\x1B\x0E") == std::string_view::npos) return std::string(body);
+  return true;
+}
+
+std::string UndeclaredToLocal(std::string_view bytes, std::string_view fallbackCharset) {
+  if (!platform::LocalCodePageIsUtf8() || IsUtf8(bytes)) return std::string(bytes);
+  if (std::optional<std::string> local = CharsetToLocal(bytes, fallbackCharset)) return std::move(*local);
+  return *CharsetToLocal(bytes, kDefaultUndeclaredCharset);
+}
+
+std::string ContentCharsetToLocal(std::string_view body, std::string_view contentType, std::string_view fallbackCharset) {
+  if (const std::optional<std::string> charset = ParamBytes(contentType, "charset")) {
+    const std::size_t start = std::min(charset->find_first_not_of(" \t"), charset->size());
+    if (std::optional<std::string> local = CharsetToLocal(body, std::string_view(*charset).substr(start))) return std::move(*local);
+  }
+  // No usable charset: JIS is recognised by its escapes.
+  if (body.find_first_of("\x1B\x0E") == std::string_view::npos) return UndeclaredToLocal(body, fallbackCharset);
   return *CharsetToLocal(body, "ISO-2022-JP");
 }
 

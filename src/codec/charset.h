@@ -25,9 +25,22 @@ inline constexpr std::string_view kFallbackCharset = "UTF-8";
 // first character that no charset name holds.
 std::optional<std::string> CharsetToLocal(std::string_view bytes, std::string_view charset);
 
+// What text without a declared charset is read in when it is no UTF-8, unless the user sets
+// another charset (Japanese users set Shift_JIS).
+inline constexpr std::string_view kDefaultUndeclaredCharset = "Windows-1252";
+
+// Whether the bytes are well-formed UTF-8 (encoded surrogates, the code page layer's byte escapes,
+// are not).
+bool IsUtf8(std::string_view bytes);
+
+// 8-bit text that declares no charset, as it is to be shown. Under a UTF-8 local code page, text
+// that is not UTF-8 is read in `fallbackCharset` (in Windows-1252 when that name is unknown), so
+// nothing shown is ever invalid UTF-8; under other local code pages it is local text already.
+std::string UndeclaredToLocal(std::string_view bytes, std::string_view fallbackCharset);
+
 // A body in the charset its Content-Type names. Without a usable charset parameter, JIS escapes
-// are still turned into text and everything else is kept as received.
-std::string ContentCharsetToLocal(std::string_view body, std::string_view contentType);
+// are still turned into text and everything else is undeclared text (UndeclaredToLocal).
+std::string ContentCharsetToLocal(std::string_view body, std::string_view contentType, std::string_view fallbackCharset);
 
 // Local code page text to `charset` for sending. When some character has no place in that
 // charset, the whole text comes back in UTF-8 and labelled so. Nothing when the name is unknown:

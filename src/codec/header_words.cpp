@@ -27,33 +27,44 @@ bool IsEightBit(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 
 struct EncodedWord {
   std::string_view charset;
-  std::string_view encoding;  // only its first character counts
+  std::string_view encoding;  // "B" or "Q", either case
   std::string_view text;
   std::size_t end;  // just after the closing "?="
 };
 
-// The word whose "=?" stands at pos; nothing when one of its delimiters is missing.
+// RFC 2047 §2: neither the charset, the encoding nor the encoded text holds a "?" or white space,
+// and control characters have no place in any of them.
+bool EndsWordPiece(char c) { return c == '?' || static_cast<unsigned char>(c) <= ' ' || c == '\x7F'; }
+
+// The position of the "?" that ends the piece starting at pos; npos when a character that no piece
+// holds comes first. Each look stops at the next "?", so every character of a value is passed by
+// the looks from at most the three "=?" before it, and decoding stays linear in the value.
+std::size_t PieceEnd(std::string_view value, std::size_t pos) {
+  while (pos < value.size() && !EndsWordPiece(value[pos])) ++pos;
+  return pos < value.size() && value[pos] == '?' ? pos : std::string_view::npos;
+}
+
+// The well-formed word whose "=?" stands at pos: a charset, "B" or "Q", the encoded text, "?=".
+// Nothing otherwise, and then the "=?" is text ("Is 1+1 =? really").
 std::optional<EncodedWord> ReadWord(std::string_view value, std::size_t pos) {
-  const std::size_t charsetEnd = value.find('?', pos + 2);
-  if (charsetEnd == std::string_view::npos) return std::nullopt;
-  const std::size_t encodingEnd = value.find('?', charsetEnd + 1);
-  if (encodingEnd == std::string_view::npos) return std::nullopt;
-  const std::size_t textEnd = value.find("?=", encodingEnd + 1);
-  if (textEnd == std::string_view::npos) return std::nullopt;
+  const std::size_t charsetEnd = PieceEnd(value, pos + 2);
+  if (charsetEnd == std::string_view::npos || charsetEnd == pos + 2) return std::nullopt;
+  const std::size_t encodingEnd = PieceEnd(value, charsetEnd + 1);
+  if (encodingEnd != charsetEnd + 2 || std::string_view("BbQq").find(value[charsetEnd + 1]) == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::size_t textEnd = PieceEnd(value, encodingEnd + 1);
+  if (textEnd == std::string_view::npos || value.substr(textEnd, 2) != "?=") return std::nullopt;
   return EncodedWord{value.substr(pos + 2, charsetEnd - pos - 2),
                      value.substr(charsetEnd + 1, encodingEnd - charsetEnd - 1),
                      value.substr(encodingEnd + 1, textEnd - encodingEnd - 1), textEnd + 2};
 }
 
 std::string DecodeWordText(const EncodedWord& word) {
-  const char form = word.encoding.empty() ? '\0' : word.encoding.front();
-  if (form == 'B' || form == 'b') return Base64Decode(word.text);
-  if (form == 'Q' || form == 'q') {
-    std::string text(word.text);
-    std::replace(text.begin(), text.end(), '_', ' ');
-    return QuotedPrintableDecode(text);
-  }
-  return std::string(word.text);
+  if (word.encoding == "B" || word.encoding == "b") return Base64Decode(word.text);
+  std::string text(word.text);
+  std::replace(text.begin(), text.end(), '_', ' ');
+  return QuotedPrintableDecode(text);
 }
 
 // A line break inside a word would end the header line it is shown on. Multi-byte characters are
@@ -79,16 +90,16 @@ struct Span {
   std::size_t end;
 };
 
-// Raw ISO-2022-JP between the words becomes local text; what the words gave is local already.
-// Line by line: a JIS line break ends kanji and katakana runs anyway, and a katakana byte 0x0A,
-// 0x0D or 0x80 shifted up by 0x80 would otherwise wrap round to a line break or a zero byte that
-// the mail never had.
-std::string TurnJisIntoText(std::string_view out, const std::vector<Span>& local) {
+// The raw text between the words becomes local text; what the words gave is local already. Raw
+// ISO-2022-JP goes line by line: a JIS line break ends kanji and katakana runs anyway, and a
+// katakana byte 0x0A, 0x0D or 0x80 shifted up by 0x80 would otherwise wrap round to a line break
+// or a zero byte that the mail never had. Other 8-bit bytes declare no charset.
+std::string RawRunsToLocal(std::string_view out, const std::vector<Span>& local, bool jis, std::string_view fallbackCharset) {
   std::string result;
   result.reserve(out.size());
   auto raw = [&](std::string_view run) {
-    if (run.find_first_of("\x1B\x0E") == std::string_view::npos) {
-      result += run;
+    if (!jis || run.find_first_of("\x1B\x0E") == std::string_view::npos) {
+      result += UndeclaredToLocal(run, fallbackCharset);
       return;
     }
     for (;;) {
@@ -269,7 +280,101 @@ std::vector<std::string_view> CutUtf8Words(const CharsetText& text) {
   return parts;
 }
 
-bool AllBlank(std::string_view text) { return std::all_of(text.begin(), text.end(), IsBlank); }
+
+// ---- Folding outgoing text so that a reader gets the value back ----
+//
+// RFC 5322 §2.2.3 unfolds by removing CR LF alone, and RFC 2047 §6.2 drops white space only
+// between two encoded words. So a line may fold only before a blank the value has, or between
+// two encoded words; a fold anywhere else adds a blank to what the reader sees.
+
+// A piece of the value: a blank run, or what lies between blank runs (a word, or in addresses a
+// quoted string, a separator or the text between them).
+struct Atom {
+  std::string bytes;
+  bool encode;
+  bool blank;
+};
+
+bool IsFoldBlank(char c) { return IsWhite(c); }
+
+void SplitWordsInto(std::string_view local, std::vector<Atom>& atoms) {
+  for (std::size_t pos = 0; pos < local.size();) {
+    if (IsFoldBlank(local[pos])) {
+      const std::size_t end = std::min(local.find_first_not_of(" \t\r\n", pos), local.size());
+      atoms.push_back({std::string(local.substr(pos, end - pos)), false, true});
+      pos = end;
+      continue;
+    }
+    Token word{{}, false};
+    while (pos < local.size() && !IsFoldBlank(local[pos])) {
+      // Control characters have no place in header text but inside a word.
+      if (static_cast<unsigned char>(local[pos]) < 0x20 || local[pos] == '\x7F') word.encode = true;
+      pos = TakeChar(local, pos, word);
+    }
+    atoms.push_back({std::move(word.bytes), word.encode, false});
+  }
+}
+
+std::vector<Atom> SplitAtoms(std::string_view local, bool addressAware) {
+  std::vector<Atom> atoms;
+  if (!addressAware) {
+    SplitWordsInto(local, atoms);
+    return atoms;
+  }
+  for (Token& token : SplitAddresses(local)) {
+    const char first = token.bytes.front();
+    if (first == '"' || std::string_view("(),<>").find(first) != std::string_view::npos) {
+      atoms.push_back({std::move(token.bytes), token.encode, false});
+    } else {
+      SplitWordsInto(token.bytes, atoms);
+    }
+  }
+  return atoms;
+}
+
+// Encoded atoms with only blanks between them become one run, the blanks encoded with them: a
+// blank between two words would be lost. A plain word too long for a line is encoded too when
+// words are written, so that it can fold without a blank added. Line breaks never go into a word.
+std::vector<Atom> JoinEncodedRuns(std::vector<Atom> atoms, bool words) {
+  constexpr std::size_t kPlainBytes = 800;
+  std::vector<Atom> joined;
+  for (Atom& atom : atoms) {
+    if (words && !atom.blank && atom.bytes.size() > kPlainBytes) atom.encode = true;
+    if (atom.encode) std::erase_if(atom.bytes, [](char c) { return c == '\r' || c == '\n'; });
+    if (atom.encode && !joined.empty() && joined.back().encode) {
+      joined.back().bytes += atom.bytes;
+    } else if (atom.encode && joined.size() >= 2 && joined.back().blank && joined[joined.size() - 2].encode &&
+               joined.back().bytes.find_first_of("\r\n") == std::string::npos) {
+      const std::string between = std::move(joined.back().bytes);
+      joined.pop_back();
+      joined.back().bytes += between + atom.bytes;
+    } else {
+      joined.push_back(std::move(atom));
+    }
+  }
+  return joined;
+}
+
+// Lines are kept within the 76 characters RFC 2047 §2 allows lines with encoded words, where the
+// words allow; the first one also holds the name, and "Reply-To: " is the longest name these
+// values follow.
+constexpr std::size_t kLineLimit = 76;
+constexpr std::size_t kNameRoom = 10;
+
+// Appends the separator (blanks) and the piece, folding before the separator when the line
+// would grow too long. A separator that holds a fold already keeps it.
+void AppendFolded(std::string& out, std::size_t& column, const std::string& separator, const std::string& piece) {
+  const bool folded = separator.find('\n') != std::string::npos;
+  if (!folded && !separator.empty() && !out.empty() && column + separator.size() + piece.size() > kLineLimit) {
+    out += "\r\n";
+    column = 0;
+  }
+  out += separator;
+  column = folded ? separator.size() - separator.rfind('\n') - 1 : column + separator.size();
+  out += piece;
+  column += piece.size();
+}
+
 
 // Fits between double quotes: printable ASCII, tabs and folds (CR LF and a blank).
 bool Quotable(std::string_view name) {
@@ -287,13 +392,14 @@ bool Quotable(std::string_view name) {
 
 }  // namespace
 
-std::string DecodeHeaderWords(std::string_view value) {
+std::string DecodeHeaderWords(std::string_view value, std::string_view fallbackCharset) {
   value = UpToNul(value);
   std::string out;
   out.reserve(value.size());
   std::vector<Span> local;  // parts of out that decoded words put there, in the local code page
   bool afterWord = false;
   bool jis = false;
+  bool eightBit = false;
   std::size_t wordEnd = 0;
   for (std::size_t pos = 0; pos < value.size();) {
     if (value.substr(pos, 2) == "=?") {
@@ -303,56 +409,71 @@ std::string DecodeHeaderWords(std::string_view value) {
         const std::optional<std::string> converted = CharsetToLocal(decoded, word->charset);
         const std::size_t begin = out.size();
         AppendWithoutLineBreaks(out, UpToNul(converted ? *converted : decoded));
-        if (converted) local.push_back({begin, out.size()});
+        if (converted) {
+          local.push_back({begin, out.size()});
+        } else {
+          eightBit = true;  // a charset nobody here knows declares nothing
+        }
         afterWord = true;
         wordEnd = out.size();
         pos = word->end;
         continue;
       }
     }
-    const char c = value[pos];
-    if (!jis && StartsJis(value, pos)) jis = true;
-    out += c;
-    if (!IsWhite(c)) afterWord = false;
-    ++pos;
+    // Text up to the next "=" goes over in one piece.
+    const std::size_t next = std::min(value.find('=', pos + 1), value.size());
+    for (std::size_t at = pos; at < next; ++at) {
+      if (IsEightBit(value[at])) {
+        eightBit = true;
+      } else if (value[at] == '\x1B' && StartsJis(value, at)) {
+        jis = true;
+      }
+    }
+    const std::string_view run = value.substr(pos, next - pos);
+    if (run.find_first_not_of(" \t\r\n") != std::string_view::npos) afterWord = false;
+    out += run;
+    pos = next;
   }
-  return jis ? TurnJisIntoText(out, local) : out;
+  // Valid UTF-8 throughout is all local text already.
+  if (!jis && (!eightBit || (platform::LocalCodePageIsUtf8() && IsUtf8(out)))) return out;
+  return RawRunsToLocal(out, local, jis, fallbackCharset);
 }
 
 platform::Text EncodeHeaderText(const platform::Text& value, bool addressAware, HeaderEncoding encoding) {
-  const std::string local = platform::TextToLocal(value);
-  std::vector<Token> tokens = addressAware ? SplitAddresses(local) : SplitPlain(local);
-  JoinAlike(tokens);
-  // Address lists arrive folded (",\r\n "); a line break inside an encoded word would end the
-  // header line in the middle of the word.
-  for (Token& token : tokens) {
-    if (token.encode) std::erase_if(token.bytes, [](char c) { return c == '\r' || c == '\n'; });
-  }
-  tokens = CutLong(std::move(tokens));
-
   const bool words = encoding.form != 0 && encoding.form != 1;
+  const std::vector<Atom> atoms = JoinEncodedRuns(SplitAtoms(platform::TextToLocal(value), addressAware), words);
   const bool quotedPrintable = encoding.form == 3;
   std::string out;
-  for (std::size_t i = 0; i < tokens.size(); ++i) {
-    std::string piece;
-    if (!tokens[i].encode) {
-      piece = std::move(tokens[i].bytes);
+  std::size_t column = kNameRoom;
+  std::string blanks;  // the blank run before the next atom: where the line may fold
+  for (const Atom& atom : atoms) {
+    if (atom.blank) {
+      blanks += atom.bytes;
+      continue;
+    }
+    std::vector<std::string> pieces;
+    if (!atom.encode) {
+      // Without words a plain word too long for a line can only be cut (see JoinEncodedRuns).
+      for (Token& cut : CutLong({{atom.bytes, false}})) pieces.push_back(std::move(cut.bytes));
+    } else if (!words) {
+      pieces.push_back(ForSending(atom.bytes, encoding.charset).bytes);
     } else {
-      CharsetText text = ForSending(tokens[i].bytes, encoding.charset);
-      if (!words) {
-        piece = std::move(text.bytes);
-      } else {
+      for (const Token& cut : CutLong({{atom.bytes, true}})) {
+        const CharsetText text = ForSending(cut.bytes, encoding.charset);
         for (const std::string_view part : CutUtf8Words(text)) {
-          if (!piece.empty()) piece += "\r\n ";
-          piece += "=?" + text.charset + (quotedPrintable ? "?Q?" : "?B?") +
-                   (quotedPrintable ? QEncode(part) : Base64Encode(part)) + "?=";
+          pieces.push_back("=?" + text.charset + (quotedPrintable ? "?Q?" : "?B?") +
+                           (quotedPrintable ? QEncode(part) : Base64Encode(part)) + "?=");
         }
       }
     }
-    // White space alone stays on the line before: a folded line must hold more than that.
-    if (i > 0 && !AllBlank(piece)) out += "\r\n ";
-    out += piece;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+      // Between two words of one run a blank of our own: readers drop white space between words.
+      const std::string separator = i == 0 ? std::move(blanks) : std::string(" ");
+      AppendFolded(out, column, separator, pieces[i]);
+    }
+    blanks.clear();
   }
+  out += blanks;
   return platform::LocalToText(out);
 }
 

@@ -7,9 +7,11 @@
 namespace zelk::codec {
 
 // A received header value with its RFC 2047 encoded words decoded into the local code page.
-// White space between two encoded words disappears; CR and LF inside a word are dropped; a word
-// with a missing delimiter stays as text; raw ISO-2022-JP in the value is turned into text too.
-std::string DecodeHeaderWords(std::string_view value);
+// White space between two encoded words disappears; CR and LF inside a word are dropped; a "=?"
+// that begins no well-formed word stays as text; raw ISO-2022-JP in the value is turned into text
+// too, and other raw 8-bit text is undeclared text (UndeclaredToLocal with `fallbackCharset`).
+// Time is linear in the value.
+std::string DecodeHeaderWords(std::string_view value, std::string_view fallbackCharset);
 
 // Settings that shape outgoing header text.
 struct HeaderEncoding {

@@ -4,26 +4,27 @@
 
 namespace zelk::codec {
 
-// "0"-"9" give 0-9 and letters of either case give 10-35 ("G" is 16); anything else gives 0.
-// Mail in the wild carries broken escapes, so nothing here rejects input.
-constexpr int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-  return 0;
-}
+inline constexpr unsigned char kNotHex = 0xFF;
 
-// The same as a table: escapes in bodies are frequent and their digits too random to predict.
+// The value of every byte as a hex digit of either case, kNotHex for the rest. A table: escapes
+// in bodies are frequent and their digits too random to predict.
 inline constexpr auto kHexDigitValues = [] {
   std::array<unsigned char, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = static_cast<unsigned char>(HexDigitValue(static_cast<char>(c)));
+  table.fill(kNotHex);
+  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c) table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c) table[static_cast<std::size_t>(c)] = static_cast<unsigned char>(c - 'a' + 10);
   return table;
 }();
 
-// Two digits combine as first * 16 + second, kept to 8 bits.
-constexpr char HexPairValue(char first, char second) {
-  return static_cast<char>((kHexDigitValues[static_cast<unsigned char>(first)] * 16 +
-                            kHexDigitValues[static_cast<unsigned char>(second)]) & 0xFF);
+// Two hex digits as one byte. False when either is no hex digit: mail in the wild carries "="
+// and "%" that begin no escape ("?ie=UTF8&psc=1"), and those stay text.
+[[nodiscard]] constexpr bool ReadHexPair(char first, char second, char& byte) {
+  const unsigned char high = kHexDigitValues[static_cast<unsigned char>(first)];
+  const unsigned char low = kHexDigitValues[static_cast<unsigned char>(second)];
+  if (high == kNotHex || low == kNotHex) return false;
+  byte = static_cast<char>(high << 4 | low);
+  return true;
 }
 
 // Encoders write upper-case digits only.

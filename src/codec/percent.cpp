@@ -11,8 +11,9 @@ std::string PercentDecode(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    if (c == '%' && text.size() - i >= 3) {
-      out += HexPairValue(text[i + 1], text[i + 2]);
+    char byte;
+    if (c == '%' && text.size() - i >= 3 && ReadHexPair(text[i + 1], text[i + 2], byte)) {
+      out += byte;
       i += 2;
     } else {
       out += c == '+' ? ' ' : c;

@@ -6,8 +6,8 @@
 
 namespace zelk::codec {
 
-// "%" and two hex digits give a byte, "+" gives a space. A "%" with fewer than two characters
-// after it is kept as it stands.
+// "%" and two hex digits give a byte, "+" gives a space. A "%" not followed by two hex digits
+// is kept as it stands.
 std::string PercentDecode(std::string_view text);
 // Letters and digits stay; every other byte, "-", ".", "_" and "~" included, becomes "%XX".
 std::string PercentEncode(std::string_view bytes);

@@ -22,17 +22,23 @@ inline int FirstEqualsSign(const char* p) {
   return (std::endian::native == std::endian::little ? std::countr_zero(zero) : std::countl_zero(zero)) / 8;
 }
 
-// Decodes the "=" at p; returns the position after what it used.
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Decodes the "=" at p; returns the position after what it used. RFC 2045 §6.7: "=" and two hex
+// digits (either case) is a byte; "=" at the end of a line, with any blanks a gateway left after
+// it, is a soft break; any other "=" stays as written.
 inline const char* DecodeEquals(const char* p, const char* end, char*& o) {
-  const std::size_t left = static_cast<std::size_t>(end - p);  // counts the "=" itself
-  if (left >= 2 && p[1] == '\n') return p + 2;
-  if (left >= 3 && p[1] == '\r' && p[2] == '\n') return p + 3;
-  if (left == 1 || (left == 2 && p[1] == '\r')) return end;
-  if (left >= 3) {
-    *o++ = HexPairValue(p[1], p[2]);
+  char byte;
+  if (end - p >= 3 && ReadHexPair(p[1], p[2], byte)) {
+    *o++ = byte;
     return p + 3;
   }
-  *o++ = *p;  // "=" and one character at the end: not an escape, keep it
+  const char* q = p + 1;
+  while (q != end && IsBlank(*q)) ++q;
+  if (q == end) return end;  // the soft break of a last line whose line end was cut off
+  if (*q == '\n') return q + 1;
+  if (*q == '\r' && (q + 1 == end || q[1] == '\n')) return q + 1 == end ? end : q + 2;
+  *o++ = *p;
   return p + 1;
 }
 

@@ -4,9 +4,9 @@
 
 namespace zelk::codec {
 
-// "=" CR LF and "=" LF are soft line breaks; any other "=" takes the next two characters as hex
-// digits, whatever they are. An "=" with fewer than two characters after it is kept as it stands,
-// except a lone "=" (or "=" CR) at the very end, which is a soft break whose line end was cut off.
+// "=" and two hex digits of either case is the byte they give. "=" at the end of a line, blanks
+// after it allowed, is a soft line break (so is "=" at the very end: its line end was cut off).
+// Any other "=" is kept as written, as RFC 2045 §6.7 (1) advises.
 std::string QuotedPrintableDecode(std::string_view text);
 
 // Escapes everything but the printable bytes 0x21-0x7F other than "=", "?" and "_" (TAB, CR and

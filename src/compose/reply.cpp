@@ -92,7 +92,7 @@ void BuildReplyBody(store::MailItem& reply, const store::MailItem* answered, boo
   if (quote && answered && answered->Body) {
     std::vector<mime::MimePart> parts;
     body = ExpandReplyHeader(settings.ReHeader, *answered) + "\r\n" +
-           QuoteText(mime::GetDisplayText(*answered, false, parts).text, settings.QuotationChar);
+           QuoteText(mime::GetDisplayText(*answered, false, parts, settings.UndeclaredCharset).text, settings.QuotationChar);
   } else if (!hasSignature) {
     return;
   }

@@ -233,6 +233,8 @@ void VisitGeneral(S& s, V& v, Counts& counts) {
   v.Int("RasWaitSec", s.RasWaitSec);
   v.Int("RasInfoCnt", counts.rasInfo);
   v.Int("MailBoxCnt", counts.mailBoxes);
+  // Keys added later come after the ones above, so older profiles read the same.
+  v.String("UndeclaredCharset", s.UndeclaredCharset);
 }
 
 template <typename S, typename V>

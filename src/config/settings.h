@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/charset.h"
 #include "platform/code_page.h"
 #include "store/mailbox_table.h"
 
@@ -118,6 +119,8 @@ struct Settings {
   int RasEndDisCon = 1;
   int RasNoCheck = 1;
   int RasWaitSec = 5;
+  // What received text that declares no charset and is no UTF-8 is shown in.
+  Text UndeclaredCharset = Text(codec::kDefaultUndeclaredCharset);
   std::vector<RasInfo> RasInfos;  // the RASINFO section; RasInfoCnt is its size
 };
 

@@ -24,20 +24,21 @@ std::string_view OrEmpty(const store::OptionalText& text) {
 // shows for it, so what the user sees is what the rule does.
 int VerdictBit(int action) { return 1 << FilterRuleCode(FilterRuleName(action)); }
 
-bool RuleMatches(const store::FilterRule& rule, std::string_view headerBlock) {
+bool RuleMatches(const store::FilterRule& rule, store::HeaderBlock header, std::string_view fallbackCharset) {
   if (rule.Enable != 1 || IsEmpty(rule.Header1)) return false;
-  if (!FilterMatch(headerBlock, *rule.Header1, OrEmpty(rule.Content1))) return false;
-  return IsEmpty(rule.Header2) || FilterMatch(headerBlock, *rule.Header2, OrEmpty(rule.Content2));
+  if (!FilterMatch(header, *rule.Header1, OrEmpty(rule.Content1), fallbackCharset)) return false;
+  return IsEmpty(rule.Header2) || FilterMatch(header, *rule.Header2, OrEmpty(rule.Content2), fallbackCharset);
 }
 
 }  // namespace
 
-int EvaluateFilters(const store::MailBox& account, std::string_view headerBlock) {
-  if (account.FilterEnable != 1 || account.Filters.empty() || headerBlock.empty()) return kVerdictNone;
+int EvaluateFilters(const store::MailBox& account, std::string_view raw, std::string_view fallbackCharset) {
+  if (account.FilterEnable != 1 || account.Filters.empty() || raw.empty()) return kVerdictNone;
+  const store::HeaderBlock header = store::HeaderBlockOf(raw);
   int verdict = 0;
   // Every rule is looked at, even after a match: a later rule may still add a mark or a copy.
   for (const store::FilterRule& rule : account.Filters) {
-    if (!RuleMatches(rule, headerBlock)) continue;
+    if (!RuleMatches(rule, header, fallbackCharset)) continue;
     const int bit = VerdictBit(rule.Action);
     switch (bit) {
       case kVerdictNotDownload:
@@ -58,11 +59,12 @@ int EvaluateFilters(const store::MailBox& account, std::string_view headerBlock)
   return verdict == 0 ? kVerdictNone : verdict;
 }
 
-bool FilterMatch(std::string_view headerBlock, std::string_view name, std::string_view pattern) {
+bool FilterMatch(store::HeaderBlock header, std::string_view name, std::string_view pattern,
+                 std::string_view fallbackCharset) {
   if (pattern.empty()) return true;
   // No field has an empty name; the lookup would otherwise take every line.
   store::OptionalText value;
-  if (!name.empty()) value = store::DecodedHeader(headerBlock, platform::TextToLocal(name), true);
+  if (!name.empty()) value = store::DecodedHeader(header, platform::TextToLocal(name), true, fallbackCharset);
   return WildcardMatch(pattern, OrEmpty(value));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <string_view>
 
+#include "store/header_fields.h"
 #include "store/mailbox.h"
 
 // Receive filters: an account's rules judge the header block of each message a check fetches,
@@ -26,12 +27,14 @@ inline constexpr int kVerdictCopyToSavebox = 32;
 // What a message gets when no rule applies: listed, unmarked.
 inline constexpr int kVerdictNone = kVerdictDownload;
 
-// Judges a header block (8-bit text as received) by the account's rules, in list order.
-int EvaluateFilters(const store::MailBox& account, std::string_view headerBlock);
+// Judges a message's header (8-bit text as received) by the account's rules, in list order. Fields
+// are read as DecodedHeader reads them, with `fallbackCharset`.
+int EvaluateFilters(const store::MailBox& account, std::string_view raw, std::string_view fallbackCharset);
 
 // Whether the value of the field `name` (every occurrence joined with ",", encoded words decoded;
 // empty when the field is absent) matches `pattern`. An empty pattern matches every message.
-bool FilterMatch(std::string_view headerBlock, std::string_view name, std::string_view pattern);
+bool FilterMatch(store::HeaderBlock header, std::string_view name, std::string_view pattern,
+                 std::string_view fallbackCharset);
 
 enum class FilterOutcome {
   kListed,     // the item is now in the account

@@ -62,6 +62,11 @@ std::string DecodedLocal(const MimePart& part, std::string_view text) {
   return converted.empty() ? std::string(local) : std::move(converted);
 }
 
+// Text shown as it is stored, declaring no charset.
+Text ShownUndeclared(std::string_view text, std::string_view fallbackCharset) {
+  return platform::LocalToText(codec::UndeclaredToLocal(platform::TextToLocal(text), fallbackCharset));
+}
+
 }  // namespace
 
 std::string UnescapeDots(std::string_view text) {
@@ -90,12 +95,13 @@ std::string DecodeStoredBody(store::MailItem& item, std::string_view bytes) {
   return decoded;
 }
 
-DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector<MimePart>& parts) {
+DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset) {
   parts.clear();
   const std::string_view body = item.Body ? std::string_view(*item.Body) : std::string_view();
   DisplayText shown;
   if (item.Multipart == 1 && !source && item.ContentType) {
-    ParseMultipart(*item.ContentType, body, parts);
+    ParseMultipart(*item.ContentType, body, parts, fallbackCharset);
     shown.selected = FirstTextPart(parts);
   }
   if (parts.empty()) {
@@ -105,20 +111,29 @@ DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector
       whole.contentType = item.ContentType;
       whole.transferEncoding = item.Encoding;
     }
+    const OptionalText name = FileName(item.Disposition, item.ContentType, fallbackCharset);
     if (source || IsTextPart(whole)) {
       shown.selected = 0;
-    } else if (item.ContentType) {
-      whole.fileName = DecodedParamValue(*item.ContentType, "name");
+      // A text file sent alone (a CSV, a calendar) is shown and offered for saving as well.
+      if (!source && name) {
+        MimePart file = whole;
+        file.fileName = name;
+        parts.push_back(std::move(whole));
+        whole = std::move(file);
+      }
+    } else {
+      whole.fileName = name;
     }
     parts.push_back(std::move(whole));
   }
   if (!shown.selected) {
-    shown.text = UnescapeDots(body);
+    shown.text = ShownUndeclared(UnescapeDots(body), fallbackCharset);
     return shown;
   }
   const MimePart& part = parts[*shown.selected];
   const std::string local = DecodedLocal(part, PartText(part, body));
-  shown.text = platform::LocalToText(codec::ContentCharsetToLocal(local, part.contentType.value_or(Text())));
+  shown.text = platform::LocalToText(
+      codec::ContentCharsetToLocal(local, part.contentType.value_or(Text()), fallbackCharset));
   return shown;
 }
 
@@ -129,7 +144,8 @@ std::string DecodePartData(const MimePart& part, std::string_view body) {
 bool KeepFirstTextPart(store::MailItem& item) {
   if (!item.ContentType || !item.Body) return false;
   std::vector<MimePart> parts;
-  ParseMultipart(*item.ContentType, *item.Body, parts);
+  // Only the text stays: no file name is read for anything.
+  ParseMultipart(*item.ContentType, *item.Body, parts, codec::kDefaultUndeclaredCharset);
   const std::optional<std::size_t> first = FirstTextPart(parts);
   if (!first) return false;
   MimePart& part = parts[*first];

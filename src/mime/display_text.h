@@ -33,8 +33,13 @@ struct DisplayText {
 // one part that stands for the whole body (with source, or when parsing found none). Without
 // source the first text part is shown, decoded and converted from its charset; when there is
 // none the stored body is shown as it is. With source the whole body is shown undecoded. Only
-// the shown part is read, so an attachment costs only the search for its end.
-DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector<MimePart>& parts);
+// the shown part is read, so an attachment costs only the search for its end. A single text part
+// with a file name (FileName: the disposition's "filename" or the "name" parameter) is shown and
+// also offered as a second part. Text that
+// declares no charset is read through `fallbackCharset` (UndeclaredToLocal); the body stays as
+// stored.
+DisplayText GetDisplayText(const store::MailItem& item, bool source, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset);
 
 // The bytes of a part (positions into `body`, the item's Body) with its transfer encoding
 // removed, as they are to be saved. Decoded zero bytes stay.

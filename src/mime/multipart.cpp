@@ -5,20 +5,19 @@
 #include "platform/ascii.h"
 #include "mime/multipart.h"
 
-#include <cstdint>
+#include <array>
 #include <cstring>
-#include <map>
 #include <string>
 
-#include "codec/header_words.h"
-#include "codec/rfc2231.h"
-#include "platform/decimal.h"
+#include "codec/header_params.h"
+#include "mime/header_lines.h"
 
 namespace zelk::mime {
 namespace {
 
 constexpr std::size_t kNone = std::string_view::npos;
 
+using platform::EqualIgnoringAsciiCase;
 using platform::StartsWithIgnoringAsciiCase;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -26,6 +25,11 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;
   return pos;
+}
+
+// Whether the two characters stand at pos; called at every line of every part header.
+bool HasPairAt(std::string_view text, std::size_t pos, const char (&pair)[3]) {
+  return pos + 2 <= text.size() && text[pos] == pair[0] && text[pos + 1] == pair[1];
 }
 
 bool IsLineStart(std::string_view text, std::size_t pos) {
@@ -51,18 +55,37 @@ std::size_t NextDashLine(std::string_view text, std::size_t pos) {
   return kNone;
 }
 
-using Boundaries = std::vector<std::string>;
+// An open multipart: its boundary, and whether it is a digest, whose parts are messages unless
+// they say otherwise (RFC 2046 §5.1.5).
+struct OpenMultipart {
+  std::string boundary;
+  bool digest;
+};
+using Boundaries = std::vector<OpenMultipart>;
 
-// Which open multipart a line beginning with "--" belongs to: the longest boundary it matches,
-// so that a boundary that merely begins with another one still finds its own multipart; between
-// equal ones the innermost. -1 for none.
-int MatchBoundary(std::string_view text, std::size_t line, const Boundaries& open) {
+enum class BoundaryCase { kExact, kIgnored };
+
+// Whether the line at `line` is "--" + boundary, optionally "--", then only blanks (RFC 2046
+// §5.1.1): "--zzTOP is not a boundary" under the boundary "zz" is text.
+bool IsBoundaryLine(std::string_view text, std::size_t line, std::string_view boundary, BoundaryCase letterCase) {
   const std::string_view rest = text.substr(line + 2);
+  if (rest.size() < boundary.size()) return false;
+  const std::string_view head = rest.substr(0, boundary.size());
+  if (letterCase == BoundaryCase::kExact ? head != boundary : !StartsWithIgnoringAsciiCase(head, boundary)) return false;
+  std::size_t pos = boundary.size();
+  if (HasPairAt(rest, pos, "--")) pos += 2;
+  pos = SkipBlanks(rest, pos);
+  return pos == rest.size() || HasPairAt(rest, pos, "\r\n");
+}
+
+// Which open multipart a line beginning with "--" belongs to: the longest boundary it is a line
+// of, between equal ones the innermost. -1 for none.
+int MatchBoundary(std::string_view text, std::size_t line, const Boundaries& open, BoundaryCase letterCase) {
   int best = -1;
   for (int level = static_cast<int>(open.size()) - 1; level >= 0; --level) {
-    const std::string& boundary = open[static_cast<std::size_t>(level)];
-    if ((best < 0 || boundary.size() > open[static_cast<std::size_t>(best)].size()) &&
-        StartsWithIgnoringAsciiCase(rest, boundary)) {
+    const std::string& boundary = open[static_cast<std::size_t>(level)].boundary;
+    if ((best < 0 || boundary.size() > open[static_cast<std::size_t>(best)].boundary.size()) &&
+        IsBoundaryLine(text, line, boundary, letterCase)) {
       best = level;
     }
   }
@@ -76,135 +99,100 @@ struct PartHeader {
   std::size_t bodyStart = 0;
 };
 
-// The value of a header line after its name and the blanks that follow, unfolded: each CR LF is
-// removed with the one blank after it.
-Text UnfoldedValue(std::string_view line, std::size_t nameLength) {
-  std::string_view value = line.substr(SkipBlanks(line, nameLength));
-  Text out;
-  out.reserve(value.size());
-  for (std::size_t crlf = value.find("\r\n"); crlf != kNone; crlf = value.find("\r\n")) {
-    out.append(value.substr(0, crlf));
-    value.remove_prefix(std::min(crlf + 3, value.size()));
-  }
-  out.append(value);
-  return out;
+// Whether the line is that field; the first one of the name is kept.
+bool TakeField(std::string_view line, std::string_view name, OptionalText& field) {
+  if (!StartsWithIgnoringAsciiCase(line, name)) return false;
+  if (!field) field = UnfoldedFieldValue(line, name.size());
+  return true;
 }
 
-void TakeField(std::string_view line, std::string_view name, OptionalText& field) {
-  if (!field && StartsWithIgnoringAsciiCase(line, name)) field = UnfoldedValue(line, name.size());
-}
-
-// Reads the header block that starts at pos. It ends at the first empty line; a boundary line
-// of an open multipart or the end of the text also ends it, and then the part's body is empty.
-PartHeader ReadPartHeader(std::string_view text, std::size_t pos, const Boundaries& open) {
+// Reads the header block that starts at pos. It ends at the first empty line, or at a line that
+// is no header field (the body then starts there); a boundary line of an open multipart or the
+// end of the text also ends it, and then the part's body is empty.
+PartHeader ReadPartHeader(std::string_view text, std::size_t pos, const Boundaries& open, BoundaryCase letterCase) {
   PartHeader header;
-  while (pos < text.size()) {
-    if (text.compare(pos, 2, "\r\n") == 0) {
+  const char* cursor = text.data() + pos;
+  const char* const end = text.data() + text.size();
+  for (std::string_view line;;) {
+    pos = static_cast<std::size_t>(cursor - text.data());
+    header.bodyStart = pos;
+    if (HasPairAt(text, pos, "\r\n")) {
       header.bodyStart = pos + 2;
-      return header;
+      break;
     }
-    if (text.compare(pos, 2, "--") == 0 && MatchBoundary(text, pos, open) >= 0) {
-      header.bodyStart = pos;
-      return header;
-    }
-    // A logical line runs on over CR LF followed by a blank.
-    std::size_t end = pos;
-    for (;;) {
-      end = text.find("\r\n", end);
-      if (end == kNone || end + 2 >= text.size() || !IsBlank(text[end + 2])) break;
-      end += 2;
-    }
-    if (end == kNone) end = text.size();
-    const std::string_view line = text.substr(pos, end - pos);
-    TakeField(line, "Content-Type:", header.contentType);
-    TakeField(line, "Content-Transfer-Encoding:", header.encoding);
-    TakeField(line, "Content-Disposition:", header.disposition);
-    pos = end == text.size() ? end : end + 2;
+    if (HasPairAt(text, pos, "--") && MatchBoundary(text, pos, open, letterCase) >= 0) break;
+    if (!ReadFoldedLine(cursor, end, line)) break;
+    const bool taken = TakeField(line, "Content-Type:", header.contentType) ||
+                       TakeField(line, "Content-Transfer-Encoding:", header.encoding) ||
+                       TakeField(line, "Content-Disposition:", header.disposition);
+    if (!taken && !IsFieldLine(line)) break;
+    header.bodyStart = text.size();
   }
-  header.bodyStart = text.size();
   return header;
 }
 
-OptionalText FileNameOf(const PartHeader& header) {
-  if (header.disposition) {
-    if (OptionalText name = FileNameStarValue(*header.disposition)) return name;
-    if (OptionalText name = DecodedParamValue(*header.disposition, "filename")) return name;
-  }
-  if (header.contentType) return DecodedParamValue(*header.contentType, "name");
-  return std::nullopt;
+// RFC 2045 §5.1: printable ASCII but the blank and the tspecials.
+constexpr std::array<bool, 256> kTokenChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = '!'; c < 0x7F; ++c) table[static_cast<std::size_t>(c)] = true;
+  for (const char c : std::string_view("()<>@,;:\\\"/[]?=")) table[static_cast<unsigned char>(c)] = false;
+  return table;
+}();
+
+bool IsTokenChar(char c) { return kTokenChars[static_cast<unsigned char>(c)]; }
+
+std::size_t ReadToken(std::string_view text, std::size_t pos) {
+  while (pos < text.size() && IsTokenChar(text[pos])) ++pos;
+  return pos;
 }
 
-}  // namespace
+struct MediaType {
+  std::string_view type;
+  std::string_view subtype;
+};
 
-std::optional<Text> ParamValue(std::string_view value, std::string_view name) {
-  // The first "parameter" tried is the leading word (such as "attachment"), which never equals
-  // a parameter name in practice.
-  for (std::size_t pos = SkipBlanks(value, 0); pos < value.size();) {
-    if (StartsWithIgnoringAsciiCase(value.substr(pos), name)) {
-      std::size_t start = SkipBlanks(value, pos + name.size());
-      if (start < value.size() && value[start] == '=') ++start;
-      start = SkipBlanks(value, start);
-      const bool quoted = start < value.size() && value[start] == '"';
-      if (quoted) ++start;
-      std::size_t end = std::min(value.find_first_of("\";", start), value.size());
-      // Blanks after an unquoted value are not part of it ("boundary=abc ; charset=...").
-      while (!quoted && end > start && IsBlank(value[end - 1])) --end;
-      return Text(value.substr(start, end - start));
-    }
-    const std::size_t semicolon = value.find(';', pos);
-    if (semicolon == kNone) break;
-    pos = SkipBlanks(value, semicolon + 1);
-  }
-  return std::nullopt;
+// The "type/subtype" a Content-Type value begins with, blanks allowed around the "/". None when
+// the value does not begin so: RFC 2045 §5.2 reads such a value as text/plain.
+std::optional<MediaType> ReadMediaType(std::string_view contentType) {
+  const std::size_t start = SkipBlanks(contentType, 0);
+  const std::size_t typeEnd = ReadToken(contentType, start);
+  const std::size_t slash = SkipBlanks(contentType, typeEnd);
+  if (typeEnd == start || slash >= contentType.size() || contentType[slash] != '/') return std::nullopt;
+  const std::size_t subtypeStart = SkipBlanks(contentType, slash + 1);
+  const std::size_t subtypeEnd = ReadToken(contentType, subtypeStart);
+  if (subtypeEnd == subtypeStart) return std::nullopt;
+  return MediaType{contentType.substr(start, typeEnd - start), contentType.substr(subtypeStart, subtypeEnd - subtypeStart)};
 }
 
-OptionalText DecodedParamValue(std::string_view value, std::string_view name) {
-  const std::optional<Text> raw = ParamValue(value, name);
-  if (!raw) return std::nullopt;
-  return platform::LocalToText(codec::DecodeHeaderWords(platform::TextToLocal(*raw)));
+std::optional<MediaType> MediaTypeOf(const OptionalText& contentType) {
+  return contentType ? ReadMediaType(*contentType) : std::nullopt;
 }
 
-OptionalText FileNameStarValue(std::string_view disposition) {
-  constexpr std::string_view kName = "filename*";
-  // Sections by number; a map, since a number is read from the message and may be anything.
-  std::map<std::int32_t, std::string_view> sections;
-  bool extended = false;
-  for (std::size_t pos = SkipBlanks(disposition, 0); pos < disposition.size();) {
-    if (StartsWithIgnoringAsciiCase(disposition.substr(pos), kName)) {
-      const std::size_t afterStar = pos + kName.size();
-      // "filename*=" is the single, charset-tagged section 0; "filename*N=" and "filename*N*="
-      // are numbered sections, plain and charset-tagged.
-      const bool unnumbered = afterStar < disposition.size() && disposition[afterStar] == '=';
-      const std::int32_t number = unnumbered ? 0 : platform::ReadDecimal(disposition.substr(afterStar));
-      const std::size_t mark = std::min(disposition.find_first_of("*=", afterStar), disposition.size());
-      std::size_t start = mark;
-      while (start < disposition.size() && std::string_view("\"*=").find(disposition[start]) != kNone) ++start;
-      const std::size_t end = std::min(disposition.find_first_of("\";", start), disposition.size());
-      if (number >= 0) {
-        sections[number] = disposition.substr(start, end - start);
-        if (number == 0) extended = unnumbered || (mark < disposition.size() && disposition[mark] == '*');
-      }
-      pos = end;
-    }
-    const std::size_t semicolon = disposition.find(';', pos);
-    if (semicolon == kNone) break;
-    pos = SkipBlanks(disposition, semicolon + 1);
-  }
-  if (sections.empty()) return std::nullopt;
-  Text joined;
-  for (const auto& [number, text] : sections) joined.append(text);
-  return extended ? codec::DecodeRfc2231Value(joined) : joined;
+// The media type when it is a multipart; most parts are not, and their first letters tell so.
+std::optional<MediaType> MultipartTypeOf(const OptionalText& contentType) {
+  if (!contentType) return std::nullopt;
+  const std::string_view value = std::string_view(*contentType).substr(SkipBlanks(*contentType, 0));
+  if (!StartsWithIgnoringAsciiCase(value, "multipart")) return std::nullopt;
+  return ReadMediaType(value);
 }
 
-std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts) {
-  std::optional<Text> boundary = ParamValue(contentType, "boundary");
-  if (!boundary) return parts.size();
-  Boundaries open{std::move(*boundary)};
+bool Is(const std::optional<MediaType>& media, std::string_view type, std::string_view subtype = {}) {
+  return media && EqualIgnoringAsciiCase(media->type, type) &&
+         (subtype.empty() || EqualIgnoringAsciiCase(media->subtype, subtype));
+}
+
+std::size_t ParseMultipartOnce(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts,
+                               BoundaryCase letterCase, std::string_view fallbackCharset) {
+  const std::optional<MediaType> media = ReadMediaType(contentType);
+  if (!Is(media, "multipart")) return parts.size();
+  std::optional<std::string> boundary = codec::ParamBytes(contentType, "boundary");
+  if (!boundary || boundary->empty()) return parts.size();
+  Boundaries open{{std::move(*boundary), Is(media, "multipart", "digest")}};
   std::size_t running = kNone;  // the part that the next boundary line ends
   for (std::size_t pos = 0;;) {
     const std::size_t line = NextDashLine(body, pos);
     if (line == kNone) break;
-    const int level = MatchBoundary(body, line, open);
+    const int level = MatchBoundary(body, line, open, letterCase);
     if (level < 0) {
       pos = line + 2;
       continue;
@@ -213,22 +201,26 @@ std::size_t ParseMultipart(std::string_view contentType, std::string_view body, 
     running = kNone;
     // Multiparts inside this one that were never closed end here.
     open.resize(static_cast<std::size_t>(level) + 1);
-    const std::size_t after = line + 2 + open.back().size();
-    if (body.compare(after, 2, "--") == 0) {
+    const std::size_t after = line + 2 + open.back().boundary.size();
+    if (HasPairAt(body, after, "--")) {
       // Closing boundary; what follows up to a boundary of an enclosing multipart is ignored.
       open.pop_back();
       if (open.empty()) break;
       pos = after + 2;
       continue;
     }
-    PartHeader header = ReadPartHeader(body, NextLine(body, after), open);
-    if (header.contentType && StartsWithIgnoringAsciiCase(*header.contentType, "multipart")) {
+    PartHeader header = ReadPartHeader(body, NextLine(body, after), open, letterCase);
+    if (!header.contentType && open.back().digest) header.contentType = "message/rfc822";
+    const std::optional<MediaType> partMedia = MultipartTypeOf(header.contentType);
+    if (Is(partMedia, "multipart")) {
       // The nested multipart's parts join the same flat list; one without a boundary adds none.
-      std::optional<Text> inner = ParamValue(*header.contentType, "boundary");
-      if (inner && open.size() < kMaxMultipartDepth) open.push_back(std::move(*inner));
+      std::optional<std::string> inner = codec::ParamBytes(*header.contentType, "boundary");
+      if (inner && !inner->empty() && open.size() < kMaxMultipartDepth) {
+        open.push_back({std::move(*inner), Is(partMedia, "multipart", "digest")});
+      }
     } else {
       MimePart part;
-      part.fileName = FileNameOf(header);
+      part.fileName = FileName(header.disposition, header.contentType, fallbackCharset);
       part.contentType = std::move(header.contentType);
       part.transferEncoding = std::move(header.encoding);
       part.bodyStart = header.bodyStart;
@@ -240,6 +232,18 @@ std::size_t ParseMultipart(std::string_view contentType, std::string_view body, 
   return parts.size();
 }
 
+}  // namespace
+
+std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset) {
+  const std::size_t before = parts.size();
+  const std::size_t count = ParseMultipartOnce(contentType, body, parts, BoundaryCase::kExact, fallbackCharset);
+  if (count > before) return count;
+  // RFC 2046 compares boundaries exactly; a message whose boundary lines differ from its header
+  // in letter case alone would show no part at all, so it is read the way it always was.
+  return ParseMultipartOnce(contentType, body, parts, BoundaryCase::kIgnored, fallbackCharset);
+}
+
 std::string_view PartText(const MimePart& part, std::string_view body) {
   const std::size_t start = std::min(part.bodyStart, body.size());
   if (!part.bodyEnd) return body.substr(start);
@@ -248,7 +252,18 @@ std::string_view PartText(const MimePart& part, std::string_view body) {
   return body.substr(start, end - start - 2);
 }
 
-bool IsTextPart(const MimePart& part) { return !part.contentType || StartsWithIgnoringAsciiCase(*part.contentType, "text"); }
+OptionalText FileName(const OptionalText& disposition, const OptionalText& contentType, std::string_view fallbackCharset) {
+  if (disposition) {
+    if (OptionalText name = codec::ParamText(*disposition, "filename", fallbackCharset)) return name;
+  }
+  if (contentType) return codec::ParamText(*contentType, "name", fallbackCharset);
+  return std::nullopt;
+}
+
+bool IsTextPart(const MimePart& part) {
+  const std::optional<MediaType> media = MediaTypeOf(part.contentType);
+  return !media || Is(media, "text");
+}
 
 std::optional<std::size_t> FirstTextPart(const std::vector<MimePart>& parts) {
   for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -28,31 +28,26 @@ struct MimePart {
 // mail nests a handful of levels, and every open level costs a comparison at each boundary line.
 inline constexpr std::size_t kMaxMultipartDepth = 64;
 
-// The raw value of a parameter of a header value ("boundary" of "multipart/mixed; boundary=x"),
-// the name compared ignoring case over its own length. An unquoted value ends before trailing
-// blanks. None when there is no such parameter.
-std::optional<Text> ParamValue(std::string_view value, std::string_view name);
-
-// ParamValue with its encoded words decoded.
-OptionalText DecodedParamValue(std::string_view value, std::string_view name);
-
-// The file name of a Content-Disposition value given in RFC 2231 "filename*" sections, joined in
-// the order of their numbers and decoded when the first section is charset-tagged. None when the
-// value has no such section.
-OptionalText FileNameStarValue(std::string_view disposition);
-
 // Appends the leaf parts of a multipart body to `parts`, depth-first in the order they appear,
 // nested multiparts flattened; positions are offsets into `body`. Returns the new count: the
-// count passed in when the content type has no boundary parameter or the body no boundary line.
-// A boundary line begins with "--" and the boundary (letter case ignored, a line that goes on
-// after the boundary matches too). Time and memory are linear in the body.
-std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts);
+// count passed in when the content type is no multipart with a boundary or the body has no
+// boundary line. A boundary line is "--" and the boundary, then "--" or nothing, then blanks alone;
+// the boundary compares exactly, or ignoring letter case when exactly finds no part. A part without
+// Content-Type in a multipart/digest is a message/rfc822. File names in 8-bit text that declares
+// no charset are read in `fallbackCharset` (UndeclaredToLocal). Time and memory are linear in the
+// body.
+std::size_t ParseMultipart(std::string_view contentType, std::string_view body, std::vector<MimePart>& parts,
+                           std::string_view fallbackCharset);
+
+// The name a part or message offers its content under: the Content-Disposition "filename", else
+// the Content-Type "name" (ParamText).
+OptionalText FileName(const OptionalText& disposition, const OptionalText& contentType, std::string_view fallbackCharset);
 
 // A part's text: from its body start up to the CR LF before its body end; to the end of the
 // body when it has no body end.
 std::string_view PartText(const MimePart& part, std::string_view body);
 
-// A part is shown as text when it has no content type or its content type begins with "text".
+// A part is shown as text when its content type is absent, "text/..." or no "type/subtype" at all.
 bool IsTextPart(const MimePart& part);
 std::optional<std::size_t> FirstTextPart(const std::vector<MimePart>& parts);
 

@@ -105,6 +105,7 @@ bool Pop3Check::StatReply(std::string_view line) {
   context_.localOffset = parts_.zone.Offset(settings.TimeZone, parts_.clock, true);
   context_.pictures = {settings.DateFormat, settings.TimeFormat};
   context_.keepHeader = settings.ShowHeader == 1;
+  context_.fallbackCharset = settings.UndeclaredCharset;
   if (settings.SocLog == 1) conversation_->LogReceived(line);
   // "+OK count size". A count that is no plain number is refused like the reply itself: taking it
   // as 0 would empty the account's list on the strength of a garbled line.

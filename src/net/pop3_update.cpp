@@ -69,6 +69,7 @@ bool Pop3Update::LoggedIn() {
   context_.pictures = {settings.DateFormat, settings.TimeFormat};
   // Shift held with the command asks for the whole header, as ShowHeader does always.
   context_.keepHeader = settings.ShowHeader == 1 || conversation_->flags.shift;
+  context_.fallbackCharset = settings.UndeclaredCharset;
   topRefused_ = false;
   return NextWork();
 }

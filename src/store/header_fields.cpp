@@ -1,67 +1,60 @@
 #include "store/header_fields.h"
 
 #include "codec/header_words.h"
+#include "mime/header_lines.h"
 #include "platform/ascii.h"
 
 namespace zelk::store {
 
 namespace {
 
-std::string_view HeaderBlock(std::string_view raw) {
-  if (raw.starts_with("\r\n")) return {};
-  const std::size_t end = raw.find("\r\n\r\n");
-  return end == std::string_view::npos ? raw : raw.substr(0, end + 2);
+// Calls found(value) for each field of that name, the value unfolded as RFC 5322 unfolds.
+template <typename Found>
+void ForEachField(HeaderBlock header, std::string_view name, Found found) {
+  const char* cursor = header.text.data();
+  const char* const end = cursor + header.text.size();
+  for (std::string_view line; mime::ReadFoldedLine(cursor, end, line);) {
+    if (platform::StartsWithIgnoringAsciiCase(line, name) && !found(mime::UnfoldedFieldValue(line, name.size()))) return;
+  }
 }
 
-// Calls found(value) for each field of that name, the value already unfolded.
-template <typename Found>
-void ForEachField(std::string_view raw, std::string_view name, Found found) {
-  const std::string_view block = HeaderBlock(raw);
-  for (std::size_t pos = 0; pos < block.size();) {
-    // A logical line runs on over CR LF followed by a space or tab.
-    std::size_t end = pos;
-    for (;;) {
-      end = block.find("\r\n", end);
-      if (end == std::string_view::npos) {
-        end = block.size();
-        break;
-      }
-      if (end + 2 < block.size() && (block[end + 2] == ' ' || block[end + 2] == '\t')) {
-        end += 2;
-        continue;
-      }
-      break;
+// LastMessageId values stored in profiles were made with this reading, so a message key keeps it:
+// the header block running to the first empty line, each CR LF removed with the one blank after it.
+std::optional<std::string> KeyFieldValue(std::string_view raw, std::string_view name) {
+  if (raw.starts_with("\r\n")) return std::nullopt;
+  const std::size_t blockEnd = raw.find("\r\n\r\n");
+  const std::string_view block = blockEnd == std::string_view::npos ? raw : raw.substr(0, blockEnd + 2);
+  const char* cursor = block.data();
+  for (std::string_view line; mime::ReadFoldedLine(cursor, block.data() + block.size(), line);) {
+    if (!platform::StartsWithIgnoringAsciiCase(line, name)) continue;
+    std::string_view value = line.substr(name.size());
+    value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
+    std::string unfolded;
+    for (std::size_t crlf = value.find("\r\n"); crlf != std::string_view::npos; crlf = value.find("\r\n")) {
+      unfolded.append(value.substr(0, crlf));
+      value.remove_prefix(std::min(crlf + 3, value.size()));
     }
-    const std::string_view line = block.substr(pos, end - pos);
-    if (platform::StartsWithIgnoringAsciiCase(line, name)) {
-      std::string_view value = line.substr(name.size());
-      value.remove_prefix(std::min(value.find_first_not_of(" \t"), value.size()));
-      std::string unfolded;
-      for (std::size_t crlf = value.find("\r\n"); crlf != std::string_view::npos; crlf = value.find("\r\n")) {
-        unfolded.append(value.substr(0, crlf));
-        value.remove_prefix(std::min(crlf + 3, value.size()));
-      }
-      unfolded.append(value);
-      if (!found(std::move(unfolded))) return;
-    }
-    pos = end + 2;
+    return unfolded.append(value);
   }
+  return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<std::string> HeaderValue(std::string_view raw, std::string_view name) {
+HeaderBlock HeaderBlockOf(std::string_view raw) { return {raw.substr(0, mime::FindHeaderBounds(raw).headerEnd)}; }
+
+std::optional<std::string> HeaderValue(HeaderBlock header, std::string_view name) {
   std::optional<std::string> result;
-  ForEachField(raw, name, [&result](std::string value) {
+  ForEachField(header, name, [&result](std::string value) {
     result = std::move(value);
     return false;
   });
   return result;
 }
 
-std::optional<std::string> HeaderValues(std::string_view raw, std::string_view name) {
+std::optional<std::string> HeaderValues(HeaderBlock header, std::string_view name) {
   std::optional<std::string> result;
-  ForEachField(raw, name, [&result](std::string value) {
+  ForEachField(header, name, [&result](std::string value) {
     if (result) {
       result->append(",").append(value);
     } else {
@@ -72,10 +65,10 @@ std::optional<std::string> HeaderValues(std::string_view raw, std::string_view n
   return result;
 }
 
-OptionalText DecodedHeader(std::string_view raw, std::string_view name, bool all) {
-  const std::optional<std::string> value = all ? HeaderValues(raw, name) : HeaderValue(raw, name);
+OptionalText DecodedHeader(HeaderBlock header, std::string_view name, bool all, std::string_view fallbackCharset) {
+  const std::optional<std::string> value = all ? HeaderValues(header, name) : HeaderValue(header, name);
   if (!value) return std::nullopt;
-  return platform::LocalToText(codec::DecodeHeaderWords(*value));
+  return platform::LocalToText(codec::DecodeHeaderWords(*value, fallbackCharset));
 }
 
 std::optional<std::string> FirstAngleGroup(std::string_view value) {
@@ -87,11 +80,11 @@ std::optional<std::string> FirstAngleGroup(std::string_view value) {
 }
 
 std::string MessageKey(std::string_view raw) {
-  if (const auto id = HeaderValue(raw, "Message-Id:")) {
+  if (const auto id = KeyFieldValue(raw, "Message-Id:")) {
     if (auto group = FirstAngleGroup(*id); group && !group->empty()) return *group;
   }
-  if (auto uidl = HeaderValue(raw, "X-UIDL:"); uidl && !uidl->empty()) return *uidl;
-  return HeaderValue(raw, "Date:").value_or("") + "." + HeaderValue(raw, "From:").value_or("");
+  if (auto uidl = KeyFieldValue(raw, "X-UIDL:"); uidl && !uidl->empty()) return *uidl;
+  return KeyFieldValue(raw, "Date:").value_or("") + "." + KeyFieldValue(raw, "From:").value_or("");
 }
 
 }  // namespace zelk::store

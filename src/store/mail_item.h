@@ -55,6 +55,8 @@ struct MailItem {
   OptionalText Body;  // CR LF lines; a line beginning with "." carries one extra "."
   OptionalText MailBoxName;
   OptionalText Attach;  // files to attach, joined by U+00A0
+  // The Content-Disposition of a single-part message: a file sent alone is offered under its name.
+  OptionalText Disposition;
 };
 
 // Items are shared between a mailbox and a composer that edits one: removing the item from its

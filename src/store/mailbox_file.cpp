@@ -6,6 +6,7 @@
 #include <deque>
 #include <string_view>
 
+#include "mime/header_lines.h"
 #include "platform/ascii.h"
 #include "platform/decimal.h"
 #include "platform/files.h"
@@ -20,7 +21,9 @@ struct HeaderField {
   std::string_view name;
   OptionalText MailItem::*field;
 };
-constexpr std::array<HeaderField, 16> kTextFields = {{
+// Lines a reader does not know are passed over, so files with a Content-Disposition line still
+// read everywhere, and older files simply have none.
+constexpr std::array<HeaderField, 17> kTextFields = {{
     {"From:", &MailItem::From},
     {"To:", &MailItem::To},
     {"Cc:", &MailItem::Cc},
@@ -37,6 +40,7 @@ constexpr std::array<HeaderField, 16> kTextFields = {{
     {"X-UIDL:", &MailItem::UIDL},
     {"X-MailBox:", &MailItem::MailBoxName},
     {"X-Attach:", &MailItem::Attach},
+    {"Content-Disposition:", &MailItem::Disposition},
 }};
 
 // Number lines, with the names older files used.
@@ -198,20 +202,6 @@ struct ParsedHeader {
   std::array<bool, kNumberFieldCount> hasCurrentNumber{};
 };
 
-// The value of a header line: after the colon and the blanks, to the end of its logical line
-// (continuation lines keep their CR LF and white space).
-std::size_t LogicalLineEnd(std::string_view block, std::size_t from) {
-  for (;;) {
-    const std::size_t crlf = block.find("\r\n", from);
-    if (crlf == std::string_view::npos) return block.size();
-    if (crlf + 2 < block.size() && (block[crlf + 2] == ' ' || block[crlf + 2] == '\t')) {
-      from = crlf + 2;
-      continue;
-    }
-    return crlf;
-  }
-}
-
 void ParseHeaderLine(std::string_view line, ParsedHeader& header) {
   const auto valueAfter = [line](std::size_t nameLength) {
     const std::size_t start = std::min(line.find_first_not_of(" \t", nameLength), line.size());
@@ -260,11 +250,11 @@ ItemRef ParseRecord(std::string_view record, bool terminated) {
   }
 
   ParsedHeader header;
+  // A value runs to the end of its logical line; continuation lines keep their CR LF and blanks.
   const std::string_view block = record.substr(0, headerEnd);
-  for (std::size_t pos = 0; pos < block.size();) {
-    const std::size_t end = LogicalLineEnd(block, pos);
-    ParseHeaderLine(block.substr(pos, end - pos), header);
-    pos = end + 2;
+  const char* cursor = block.data();
+  for (std::string_view line; mime::ReadFoldedLine(cursor, block.data() + block.size(), line);) {
+    ParseHeaderLine(line, header);
   }
 
   auto item = std::make_shared<MailItem>();

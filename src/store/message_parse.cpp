@@ -4,6 +4,7 @@
 
 #include "filter/filters.h"
 #include "mime/display_text.h"
+#include "mime/header_lines.h"
 #include "platform/ascii.h"
 #include "store/header_fields.h"
 
@@ -38,12 +39,12 @@ std::pair<std::optional<std::string>, std::optional<std::string>> LastTwoReferen
 
 }  // namespace
 
-ThreadIds ThreadIdsOf(std::string_view raw) {
+ThreadIds ThreadIdsOf(HeaderBlock header) {
   ThreadIds ids;
-  if (const auto inReplyTo = HeaderValue(raw, "In-Reply-To:")) {
+  if (const auto inReplyTo = HeaderValue(header, "In-Reply-To:")) {
     ids.inReplyTo = AsText(FirstAngleGroup(*inReplyTo).value_or(""));
   }
-  auto [last, previous] = LastTwoReferences(HeaderValue(raw, "References:").value_or(""));
+  auto [last, previous] = LastTwoReferences(HeaderValue(header, "References:").value_or(""));
   if (previous == last) previous.reset();
   if (!ids.inReplyTo || ids.inReplyTo->empty()) {
     ids.inReplyTo = AsText(last);
@@ -55,32 +56,33 @@ ThreadIds ThreadIdsOf(std::string_view raw) {
 }
 
 void ParseMessage(MailItem& item, std::string_view raw, const OptionalText& sizeText, const ParseContext& context) {
-  item.Subject = DecodedHeader(raw, "Subject:", false);
-  item.From = DecodedHeader(raw, "From:", false);
-  item.To = DecodedHeader(raw, "To:", true);
-  item.Cc = DecodedHeader(raw, "Cc:", true);
-  item.ReplyTo = DecodedHeader(raw, "Reply-To:", false);
-  item.ContentType = DecodedHeader(raw, "Content-Type:", false);
+  const HeaderBlock header = HeaderBlockOf(raw);
+  item.Subject = DecodedHeader(header, "Subject:", false, context.fallbackCharset);
+  item.From = DecodedHeader(header, "From:", false, context.fallbackCharset);
+  item.To = DecodedHeader(header, "To:", true, context.fallbackCharset);
+  item.Cc = DecodedHeader(header, "Cc:", true, context.fallbackCharset);
+  item.ReplyTo = DecodedHeader(header, "Reply-To:", false, context.fallbackCharset);
+  item.ContentType = DecodedHeader(header, "Content-Type:", false, context.fallbackCharset);
   if (StartsWithMultipart(item.ContentType)) {
     item.Multipart = 1;
-  } else if (const auto encoding = HeaderValue(raw, "Content-Transfer-Encoding:")) {
-    item.Encoding = platform::LocalToText(*encoding);
+  } else {
+    if (const auto encoding = HeaderValue(header, "Content-Transfer-Encoding:")) item.Encoding = platform::LocalToText(*encoding);
+    item.Disposition = DecodedHeader(header, "Content-Disposition:", false, context.fallbackCharset);
   }
-  if (const auto date = HeaderValue(raw, "Date:")) {
+  if (const auto date = HeaderValue(header, "Date:")) {
     item.Date = platform::LocalToText(mime::FormatDisplayDate(*date, context.localOffset, context.pictures).text);
   }
   if (sizeText) item.Size = sizeText;
   item.MessageId = platform::LocalToText(MessageKey(raw));
-  if (const auto uidl = HeaderValue(raw, "X-UIDL:")) item.UIDL = platform::LocalToText(*uidl);
-  ThreadIds ids = ThreadIdsOf(raw);
+  if (const auto uidl = HeaderValue(header, "X-UIDL:")) item.UIDL = platform::LocalToText(*uidl);
+  ThreadIds ids = ThreadIdsOf(header);
   item.InReplyTo = std::move(ids.inReplyTo);
   item.References = std::move(ids.references);
   SetBody(item, raw, context.keepHeader);
 }
 
 void SetBody(MailItem& item, std::string_view raw, bool keepHeader) {
-  const std::size_t empty = raw.find("\r\n\r\n");
-  const std::size_t bodyStart = empty == std::string_view::npos ? raw.size() : empty + 4;
+  const std::size_t bodyStart = mime::FindHeaderBounds(raw).bodyStart;
   if (bodyStart < raw.size()) {
     std::string body = mime::DecodeStoredBody(item, raw.substr(bodyStart));
     if (keepHeader) body.insert(0, raw.substr(0, bodyStart));
@@ -96,7 +98,7 @@ void SetBody(MailItem& item, std::string_view raw, bool keepHeader) {
 
 StoredHeader StoreHeader(MailBox& account, MailBox& savebox, std::string_view raw, const OptionalText& sizeText,
                          const ParseContext& context) {
-  const int verdict = filter::EvaluateFilters(account, raw);
+  const int verdict = filter::EvaluateFilters(account, raw, context.fallbackCharset);
   if (verdict == filter::kVerdictNotDownload) return {StoreOutcome::kNotListed, nullptr};
   auto item = std::make_shared<MailItem>();
   ParseMessage(*item, raw, sizeText, context);

@@ -190,7 +190,7 @@ TEST_F(CliSend, EveryWayOfLoggingInDeliversTextAndAttachmentIntact) {
   ASSERT_EQ(box.Items.size(), senders.size());
   for (const store::ItemRef& item : box.Items) {
     std::vector<mime::MimePart> parts;
-    (void)mime::GetDisplayText(*item, false, parts);
+    (void)mime::GetDisplayText(*item, false, parts, "Windows-1252");
     ASSERT_EQ(parts.size(), 2u) << item->Subject.value_or("");
     EXPECT_EQ(parts[1].fileName, "data.bin");
     EXPECT_TRUE(mime::DecodePartData(parts[1], item->Body.value_or("")) == attachment) << item->Subject.value_or("");

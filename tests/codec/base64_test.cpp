@@ -20,7 +20,9 @@ TEST(Base64, DecodesLeniently) {
       {"QQ", "A"},
       {"Q", ""},                       // one character holds no whole byte
       {"QU=JD", "A"},                  // decoding stops at the first "="
-      {"QU-D", "A@\x03"},             // a foreign character counts as 0
+      {"QU-D", "A@"},                  // characters outside the alphabet are skipped
+      {"Q*U!J\x7F" "D", "ABC"},
+      {"QUJD\r\nQUI=\r\nQUJD", "ABCAB"},  // the padding of a quantum ends the data
       {"", ""},
       {"AAEC", "\x00\x01\x02"s},       // zero bytes survive
       {"QUJD\0REVG"s, "ABC"},          // NUL ends the text

@@ -113,15 +113,17 @@ TEST(ContentCharsetToLocal, FindsTheCharsetParameter) {
       {"text/plain; charset=\"ISO-8859-1\"", "caf\xE9", "caf\xC3\xA9"},
       {"text/plain;charset=iso-2022-jp; format=flowed", aJis, "\xE4\xBA\x9C"},
       {"text/plain; name=a;\tCharSet = \" koi8-r\"", "\xC1", "\xD0\xB0"},
-      {"text/plain; charset=x-unknown; charset=ISO-8859-1", "caf\xE9", "caf\xC3\xA9"},
+      {"text/plain; charset=ISO-8859-1; charset=x-unknown", "caf\xE9", "caf\xC3\xA9"},
+      {"text/plain; x=\"charset=koi8-r\"; charset=ISO-8859-1", "caf\xE9", "caf\xC3\xA9"},
       {"text/plain", aJis, "\xE4\xBA\x9C"},
-      {"text/plain; charset=x-unknown", "caf\xE9", "caf\xE9"},
+      {"text/plain; charset=x-unknown", "caf\xE9", "caf\xC3\xA9"},  // read as undeclared text
+      {"text/plain", "caf\xC3\xA9", "caf\xC3\xA9"},
       {"text/plain; charsetx=ISO-8859-1", aJis, "\xE4\xBA\x9C"},  // not "=" after the name: no charset
   };
   test::CodePageScope scope("UTF-8");
-  for (const auto& c : cases) EXPECT_EQ(ContentCharsetToLocal(c.body, c.contentType), c.local) << c.contentType;
+  for (const auto& c : cases) EXPECT_EQ(ContentCharsetToLocal(c.body, c.contentType, "Windows-1252"), c.local) << c.contentType;
   test::CodePageScope shiftJis("SHIFT_JIS");
-  EXPECT_EQ(ContentCharsetToLocal(aJis, "text/plain"), "\x88\x9F");
+  EXPECT_EQ(ContentCharsetToLocal(aJis, "text/plain", "Windows-1252"), "\x88\x9F");
 }
 
 TEST(ConvertCharset, TellsBadInputFromMissingCharacters) {

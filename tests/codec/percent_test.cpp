@@ -12,7 +12,7 @@ using namespace std::string_literals;
 
 TEST(Percent, DecodesEscapesAndPlus) {
   const std::pair<std::string, std::string> cases[] = {
-      {"a%20b+c", "a b c"}, {"%e9%E9", "\xE9\xE9"}, {"%00x", "\x00x"s}, {"%zz", "S"},  // z is 35: 35 * 16 + 35, kept to 8 bits
+      {"a%20b+c", "a b c"}, {"%e9%E9", "\xE9\xE9"}, {"%00x", "\x00x"s}, {"%zz", "%zz"}, {"%4g", "%4g"},
       {"50%", "50%"},       {"%4", "%4"},           {"%41%", "A%"},     {"a\0%41"s, "a"},
   };
   for (const auto& [text, bytes] : cases) EXPECT_EQ(test::WithExactBuffer(PercentDecode, text), bytes) << text;

@@ -18,8 +18,15 @@ TEST(QuotedPrintable, DecodesEscapesAndSoftBreaks) {
       {"=e9", "\xE9"},
       {"=\nx", "x"},
       {"a_b", "a_b"},            // the underscore is the header decoder's business
-      {"=GG", "\x10"},           // letters past F still count: 16 * 16 + 16, kept to 8 bits
-      {"=\rx", "!"},             // "=" CR and a character are two digits: CR is 0, x is 33
+      {"=GG", "=GG"},            // no escape: kept as written
+      {"=\rx", "=\rx"},
+      {"?ie=UTF8&psc=1", "?ie=UTF8&psc=1"},
+      {"a=4G=\n", "a=4G"},
+      {"soft= \r\nline", "softline"},   // blanks a gateway left after a soft break
+      {"soft=\t \nline", "softline"},
+      {"a= b", "a= b"},
+      {"end= ", "end"},
+      {"=e9=E9=eF", "\xE9\xE9\xEF"},
       {"=00z", "\x00z"s},        // a decoded zero byte stays
       {"end=", "end"},           // an "=" cut off at the end is a soft break
       {"end=\r", "end"},

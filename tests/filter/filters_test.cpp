@@ -55,23 +55,23 @@ TEST(EvaluateFilters, FollowsTheOrderOfTheRules) {
   account.FilterEnable = 1;
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     account.Filters = cases[i].rules;
-    EXPECT_EQ(EvaluateFilters(account, header), cases[i].verdict) << "case " << i;
+    EXPECT_EQ(EvaluateFilters(account, header, "Windows-1252"), cases[i].verdict) << "case " << i;
   }
-  EXPECT_EQ(EvaluateFilters(account, ""), 2);
+  EXPECT_EQ(EvaluateFilters(account, "", "Windows-1252"), 2);
   account.FilterEnable = 0;
-  EXPECT_EQ(EvaluateFilters(account, header), 2);
+  EXPECT_EQ(EvaluateFilters(account, header, "Windows-1252"), 2);
 }
 
 TEST(FilterMatch, TestsEveryFieldOfTheNameJoinedAndDecoded) {
-  const char* twoTo = "To: a\r\nCc: c\r\nto: b\r\n\r\n";
-  EXPECT_FALSE(FilterMatch(twoTo, "To:", "a"));
-  EXPECT_TRUE(FilterMatch(twoTo, "To:", "A,B"));
-  EXPECT_TRUE(FilterMatch(twoTo, "Subject:", "*"));
-  EXPECT_FALSE(FilterMatch(twoTo, "Subject:", "?"));
-  EXPECT_FALSE(FilterMatch(twoTo, "", "*a*"));
+  const store::HeaderBlock twoTo = store::HeaderBlockOf("To: a\r\nCc: c\r\nto: b\r\n\r\n");
+  EXPECT_FALSE(FilterMatch(twoTo, "To:", "a", "Windows-1252"));
+  EXPECT_TRUE(FilterMatch(twoTo, "To:", "A,B", "Windows-1252"));
+  EXPECT_TRUE(FilterMatch(twoTo, "Subject:", "*", "Windows-1252"));
+  EXPECT_FALSE(FilterMatch(twoTo, "Subject:", "?", "Windows-1252"));
+  EXPECT_FALSE(FilterMatch(twoTo, "", "*a*", "Windows-1252"));
   for (const char* codePage : {"UTF-8", "CP1252"}) {
     const test::CodePageScope scope(codePage);
-    EXPECT_TRUE(FilterMatch("Subject: =?UTF-8?B?Y2Fmw6k=?= menu\r\n\r\n", "Subject:", "café ?enu")) << codePage;
+    EXPECT_TRUE(FilterMatch(store::HeaderBlockOf("Subject: =?UTF-8?B?Y2Fmw6k=?= menu\r\n\r\n"), "Subject:", "café ?enu", "Windows-1252")) << codePage;
   }
 }
 
@@ -118,7 +118,7 @@ TEST(ApplyFilterVerdict, CopiesAMessageToTheSaveboxOnlyOnce) {
     auto item = std::make_shared<store::MailItem>();
     item->Status = item->Mark = store::kStatusUnread;
     if (*id) item->MessageId = id;
-    EXPECT_EQ(ApplyFilterVerdict(EvaluateFilters(account, raw), item, account, savebox), FilterOutcome::kNotListed);
+    EXPECT_EQ(ApplyFilterVerdict(EvaluateFilters(account, raw, "Windows-1252"), item, account, savebox), FilterOutcome::kNotListed);
   }
   EXPECT_TRUE(account.Items.empty());
   EXPECT_EQ(savebox.Items.size(), 4u);

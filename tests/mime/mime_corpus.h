@@ -5,23 +5,18 @@
 
 #include "mime/display_text.h"
 #include "platform/files.h"
-#include "store/header_fields.h"
+#include "store/message_parse.h"
 
 namespace zelk::test {
 
 // The item that header parsing makes of a message file, under the current local code page.
-inline store::MailItem ItemFromFile(const std::string& name) {
+inline store::MailItem ItemFromFile(const std::string& name, std::string_view fallbackCharset = "Windows-1252") {
   const std::optional<std::string> raw = platform::ReadWholeFile(std::string(ZELK_TEST_DATA) + "/mime/" + name);
   EXPECT_TRUE(raw) << name;
-  const std::string_view message = raw ? std::string_view(*raw) : std::string_view();
+  store::ParseContext context;
+  context.fallbackCharset = fallbackCharset;
   store::MailItem item;
-  item.ContentType = store::DecodedHeader(message, "Content-Type:", false);
-  item.Multipart = item.ContentType && item.ContentType->starts_with("multipart") ? 1 : 0;
-  if (auto encoding = store::HeaderValue(message, "Content-Transfer-Encoding:"); encoding && !item.Multipart) {
-    item.Encoding = platform::LocalToText(*encoding);
-  }
-  const std::size_t blank = message.find("\r\n\r\n");
-  item.Body = platform::LocalToText(mime::DecodeStoredBody(item, message.substr(blank == std::string_view::npos ? message.size() : blank + 4)));
+  store::ParseMessage(item, raw.value_or(""), std::nullopt, context);
   return item;
 }
 

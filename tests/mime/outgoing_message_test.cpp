@@ -248,7 +248,7 @@ TEST(OutgoingMessage, AttachmentsMakeAMultipartThatReadsBack) {
 
   std::vector<MimePart> parts;
   // Four parts: exactly one boundary line before each and the closing one.
-  ASSERT_EQ(ParseMultipart("multipart/mixed; boundary=\"" + boundary + "\"", wire.stuffed, parts), 4u);
+  ASSERT_EQ(ParseMultipart("multipart/mixed; boundary=\"" + boundary + "\"", wire.stuffed, parts, "Windows-1252"), 4u);
   const std::tuple<std::string, std::string, std::string> expected[] = {
       {"text/plain; charset=\"US-ASCII\"", "", ".see attached"},
       {"image/jpeg", "photo.JPG", binary},

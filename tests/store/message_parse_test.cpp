@@ -15,12 +15,14 @@ TEST(HeaderFields, FindUnfoldAndJoinFieldsOfTheHeaderBlockOnly) {
       "X-Empty:\r\n"
       "\r\n"
       "To: not@header\r\n";
-  EXPECT_EQ(HeaderValue(raw, "Subject:"), "Hello worldagain");  // each CR LF goes with one blank
-  EXPECT_EQ(HeaderValues(raw, "To:"), "a@b,c@d");
-  EXPECT_EQ(HeaderValue(raw, "X-Empty:"), "");
-  EXPECT_FALSE(HeaderValue(raw, "Cc:"));
-  EXPECT_FALSE(HeaderValue("\r\nTo: x\r\n", "To:"));  // an empty header block
-  EXPECT_EQ(DecodedHeader("Subject: =?ISO-8859-1?Q?caf=E9?= x\r\n\r\n", "Subject:", false), "caf\xC3\xA9 x");
+  const HeaderBlock header = HeaderBlockOf(raw);
+  EXPECT_EQ(HeaderValue(header, "Subject:"), "Hello  world\tagain");  // each CR LF goes, the blanks stay
+  EXPECT_EQ(HeaderValues(header, "To:"), "a@b,c@d");
+  EXPECT_EQ(HeaderValue(header, "X-Empty:"), "");
+  EXPECT_FALSE(HeaderValue(header, "Cc:"));
+  EXPECT_FALSE(HeaderValue(HeaderBlockOf("\r\nTo: x\r\n"), "To:"));  // an empty header block
+  EXPECT_EQ(DecodedHeader(HeaderBlockOf("Subject: =?ISO-8859-1?Q?caf=E9?= x\r\n\r\n"), "Subject:", false, "Windows-1252"),
+            "caf\xC3\xA9 x");
 }
 
 TEST(HeaderFields, MessageKeyFallsBackFromMessageIdToUidlToDateAndFrom) {
@@ -30,8 +32,32 @@ TEST(HeaderFields, MessageKeyFallsBackFromMessageIdToUidlToDateAndFrom) {
       {"Message-Id: <open\r\nDate: d\r\nFrom: f\r\n\r\n", "d.f"},
       {"From: f\r\n\r\n", ".f"},
       {"\r\n", "."},
+      // Keys are read as they always were, since profiles hold them: the blank after a fold goes
+      // with the CR LF, and a line that is no field does not end the header block.
+      {"Date: Tue,\r\n 3 Jan\r\nFrom: John\r\n Smith\r\n\r\n", "Tue,3 Jan.JohnSmith"},
+      {"Date: d\r\nno field\r\nX-UIDL: u2\r\n\r\n", "u2"},
   };
   for (const auto& [raw, key] : cases) EXPECT_EQ(MessageKey(raw), key) << raw;
+}
+
+TEST(HeaderFields, HeaderBlockRunningIntoTheBodyEndsAtTheFirstLineThatIsNoField) {
+  const struct {
+    const char* raw;
+    const char* subject;  // nullptr: absent
+    const char* body;
+  } cases[] = {
+      {"Subject: a\r\nHello there\r\nSubject: b\r\n", "a", "Hello there\r\nSubject: b\r\n"},
+      {"From x@y Mon Jan 1\r\nSubject: a\r\n\r\nBody\r\n", "a", "Body\r\n"},  // an mbox separator first
+      {"Subject : a\r\n\r\nBody\r\n", nullptr, "Body\r\n"},                    // blanks before the colon
+      {"Subject: a\r\n\tb\r\n\r\n.Body\r\n", "a\tb", ".Body\r\n"},
+      {"no header at all\r\n", nullptr, "no header at all\r\n"},
+  };
+  for (const auto& c : cases) {
+    MailItem item;
+    ParseMessage(item, c.raw, std::nullopt, ParseContext{});
+    EXPECT_EQ(item.Subject, c.subject ? OptionalText(c.subject) : std::nullopt) << c.raw;
+    EXPECT_EQ(item.Body, c.body) << c.raw;
+  }
 }
 
 TEST(ParseMessage, ThreadIdsKeepTheParentAndOneMoreAncestor) {
@@ -49,7 +75,7 @@ TEST(ParseMessage, ThreadIdsKeepTheParentAndOneMoreAncestor) {
       {"", nullptr, nullptr},
   };
   for (const Case& c : cases) {
-    const ThreadIds ids = ThreadIdsOf(std::string(c.headers) + "\r\n");
+    const ThreadIds ids = ThreadIdsOf(HeaderBlockOf(std::string(c.headers) + "\r\n"));
     EXPECT_EQ(ids.inReplyTo, c.inReplyTo ? OptionalText(c.inReplyTo) : std::nullopt) << c.headers;
     EXPECT_EQ(ids.references, c.references ? OptionalText(c.references) : std::nullopt) << c.headers;
   }
@@ -64,7 +90,7 @@ TEST(ParseMessage, FillsFieldsAndStoresATextBodyDecodedOnce) {
   ParseMessage(item, raw, Text("123"), ParseContext{});
   EXPECT_EQ(item.From, "Ren\xC3\xA9 <r@x>");
   EXPECT_EQ(item.To, "a@b,c@d");
-  EXPECT_EQ(item.Subject, "Hithere");  // the continuation's one blank goes with the line break
+  EXPECT_EQ(item.Subject, "Hi there");  // RFC 5322 unfolding keeps the continuation's blank
   EXPECT_EQ(item.Date, "03/01/2006 10:00");
   EXPECT_EQ(item.Size, "123");
   EXPECT_EQ(item.MessageId, "<m@x>");
