@@ -216,7 +216,7 @@ TEST(DecodeHeaderWords, HostileValuesTakeLinearTime) {
     std::string value;
     while (value.size() < size) value += "=?a?b?x ";
     auto best = std::chrono::steady_clock::duration::max();
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 5; ++i) {
       const auto start = std::chrono::steady_clock::now();
       EXPECT_EQ(DecodeHeaderWords(value, "Windows-1252").size(), value.size());
       best = std::min(best, std::chrono::steady_clock::now() - start);
