@@ -14,10 +14,10 @@
 namespace zelk::codec {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+using platform::IsBlankOrLineBreak;
 
 void SkipBlanks(const char*& cursor, const char* end) {
-  while (cursor != end && IsBlank(*cursor)) ++cursor;
+  while (cursor != end && IsBlankOrLineBreak(*cursor)) ++cursor;
 }
 
 // A quoted string after its opening quote: backslash pairs stand for their second character; an
@@ -59,7 +59,7 @@ bool ReadParameter(const char*& cursor, const char* end, RawParameter& out) {
     ++cursor;
     SkipBlanks(cursor, end);
     const char* const nameStart = cursor;
-    while (cursor != end && *cursor != '=' && *cursor != ';' && !IsBlank(*cursor)) ++cursor;
+    while (cursor != end && *cursor != '=' && *cursor != ';' && !IsBlankOrLineBreak(*cursor)) ++cursor;
     out.name = std::string_view(nameStart, static_cast<std::size_t>(cursor - nameStart));
     SkipBlanks(cursor, end);
     if (cursor == end || *cursor != '=' || out.name.empty()) continue;
@@ -76,7 +76,7 @@ bool ReadParameter(const char*& cursor, const char* end, RawParameter& out) {
     // with spaces unquoted.
     while (cursor != end && *cursor != ';') ++cursor;
     const char* valueEnd = cursor;
-    while (valueEnd != valueStart && IsBlank(valueEnd[-1])) --valueEnd;
+    while (valueEnd != valueStart && IsBlankOrLineBreak(valueEnd[-1])) --valueEnd;
     out.value = std::string_view(valueStart, static_cast<std::size_t>(valueEnd - valueStart));
     return true;
   }

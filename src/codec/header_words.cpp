@@ -13,14 +13,15 @@
 #include "codec/percent.h"
 #include "codec/quoted_printable.h"
 #include "codec/up_to_nul.h"
+#include "platform/ascii.h"
 #include "platform/iconv_converter.h"
 #include "platform/utf8.h"
 
 namespace zelk::codec {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsWhite(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+using platform::IsBlank;
+
 bool IsEightBit(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 
 // ---- Decoding ----
@@ -280,7 +281,6 @@ std::vector<std::string_view> CutUtf8Words(const CharsetText& text) {
   return parts;
 }
 
-
 // ---- Folding outgoing text so that a reader gets the value back ----
 //
 // RFC 5322 §2.2.3 unfolds by removing CR LF alone, and RFC 2047 §6.2 drops white space only
@@ -295,18 +295,16 @@ struct Atom {
   bool blank;
 };
 
-bool IsFoldBlank(char c) { return IsWhite(c); }
-
 void SplitWordsInto(std::string_view local, std::vector<Atom>& atoms) {
   for (std::size_t pos = 0; pos < local.size();) {
-    if (IsFoldBlank(local[pos])) {
+    if (platform::IsBlankOrLineBreak(local[pos])) {
       const std::size_t end = std::min(local.find_first_not_of(" \t\r\n", pos), local.size());
       atoms.push_back({std::string(local.substr(pos, end - pos)), false, true});
       pos = end;
       continue;
     }
     Token word{{}, false};
-    while (pos < local.size() && !IsFoldBlank(local[pos])) {
+    while (pos < local.size() && !platform::IsBlankOrLineBreak(local[pos])) {
       // Control characters have no place in header text but inside a word.
       if (static_cast<unsigned char>(local[pos]) < 0x20 || local[pos] == '\x7F') word.encode = true;
       pos = TakeChar(local, pos, word);
@@ -374,7 +372,6 @@ void AppendFolded(std::string& out, std::size_t& column, const std::string& sepa
   out += piece;
   column += piece.size();
 }
-
 
 // Fits between double quotes: printable ASCII, tabs and folds (CR LF and a blank).
 bool Quotable(std::string_view name) {

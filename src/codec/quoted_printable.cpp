@@ -6,6 +6,7 @@
 
 #include "codec/hex_digit.h"
 #include "codec/up_to_nul.h"
+#include "platform/ascii.h"
 
 namespace zelk::codec {
 
@@ -22,7 +23,7 @@ inline int FirstEqualsSign(const char* p) {
   return (std::endian::native == std::endian::little ? std::countr_zero(zero) : std::countl_zero(zero)) / 8;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using platform::IsBlank;
 
 // Decodes the "=" at p; returns the position after what it used. RFC 2045 §6.7: "=" and two hex
 // digits (either case) is a byte; "=" at the end of a line, with any blanks a gateway left after

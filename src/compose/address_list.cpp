@@ -1,10 +1,12 @@
 #include "compose/address_list.h"
 
+#include "platform/ascii.h"
+
 namespace zelk::compose {
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+using platform::IsBlankOrLineBreak;
 
 // From the opening character at `open`, the position after its closing character. Backslashes
 // escape, and a quoted string inside a comment is skipped whole.
@@ -44,7 +46,7 @@ Scan ScanElement(std::string_view text, std::size_t pos, bool keepQuotes) {
   while (i < text.size()) {
     const char c = text[i];
     if (c == ',') break;
-    if (IsBlank(c)) {
+    if (IsBlankOrLineBreak(c)) {
       ++i;
     } else if (c == '(') {
       i = SkipEnclosed(text, i, ')');

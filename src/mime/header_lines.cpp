@@ -1,9 +1,11 @@
 #include "mime/header_lines.h"
 
+#include "platform/ascii.h"
+
 namespace zelk::mime {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using platform::IsBlank;
 
 }  // namespace
 

@@ -20,7 +20,7 @@ constexpr std::size_t kNone = std::string_view::npos;
 using platform::EqualIgnoringAsciiCase;
 using platform::StartsWithIgnoringAsciiCase;
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using platform::IsBlank;
 
 std::size_t SkipBlanks(std::string_view text, std::size_t pos) {
   while (pos < text.size() && IsBlank(text[pos])) ++pos;

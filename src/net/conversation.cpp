@@ -74,8 +74,7 @@ bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::u
   cachedAddress_ = &endpoint.cachedAddress;
   port_ = endpoint.port;
   const auto fail = [&](const char* error) {
-    EndConversation(mailbox);
-    ShowConversationError(error, mailbox);
+    EndWith(mailbox, error);
     return false;
   };
   if (const std::optional<IpAddress> cached =
@@ -114,10 +113,7 @@ void Conversation::OnLookedUp(LookupOutcome outcome, std::vector<IpAddress> addr
     Connect(std::move(addresses));
     return;
   }
-  const int mailbox = mailbox_;
-  EndConversation(mailbox);
-  ShowConversationError(outcome == LookupOutcome::kOutOfMemory ? "Memory Allocation error" : "Unable to find email server",
-                        mailbox);
+  EndWith(mailbox_, outcome == LookupOutcome::kOutOfMemory ? "Memory Allocation error" : "Unable to find email server");
 }
 
 void Conversation::Connect(std::vector<IpAddress> addresses) {
@@ -134,9 +130,7 @@ void Conversation::OnConnected(std::optional<ConnectAttempts::Winner> winner, co
     // An address that no longer answers (a moved server, another network) is looked up afresh
     // next time rather than tried again for the rest of the run.
     cachedAddress_->clear();
-    const int mailbox = mailbox_;
-    EndConversation(mailbox);
-    ShowConversationError(error, mailbox);
+    EndWith(mailbox_, error);
     return;
   }
   *cachedAddress_ = ToText(winner->address);
@@ -207,16 +201,13 @@ void Conversation::Readable() {
         ClosedAfterQuit(mailbox);
         return;
       }
-      EndConversation(mailbox);
-      ShowConversationError("Server disconnected", mailbox);
+      EndWith(mailbox, "Server disconnected");
       return;
     case kPollFailed:
-      EndConversation(mailbox);
-      ShowConversationError("Selection error", mailbox);
+      EndWith(mailbox, "Selection error");
       return;
     case kPollOutOfMemory:
-      EndConversation(mailbox);
-      ShowConversationError("Memory Allocation error", mailbox);
+      EndWith(mailbox, "Memory Allocation error");
       return;
   }
 }
@@ -234,14 +225,12 @@ void Conversation::ClosedAfterQuit(int mailbox) {
 void Conversation::SendProgressed() { ArmTimeout(); }
 
 void Conversation::SendFailed() {
-  const int mailbox = mailbox_;
   // After QUIT the server may close before it has read everything: that is the normal end.
   if (step == kQuitSent) {
-    ClosedAfterQuit(mailbox);
+    ClosedAfterQuit(mailbox_);
     return;
   }
-  EndConversation(mailbox);
-  ShowConversationError("Send error", mailbox);
+  EndWith(mailbox_, "Send error");
 }
 
 void Conversation::RunEndProcessing() {
@@ -269,9 +258,7 @@ void Conversation::OnTimeout() {
     parts_.loop.KillTimer(kTimeoutTimer);
     return;
   }
-  const int mailbox = mailbox_;
-  EndConversation(mailbox);
-  ShowConversationError("Connection timed-out", mailbox);
+  EndWith(mailbox_, "Connection timed-out");
 }
 
 void Conversation::CloseSocket() {

@@ -48,6 +48,15 @@ struct HostLookup::Shared {
   Answer answer;
 };
 
+// On the loop's thread: the answer, once, unless the lookup was abandoned.
+void HostLookup::Deliver(Shared& shared, LookupOutcome outcome, std::vector<IpAddress> addresses) {
+  if (shared.abandoned) return;
+  shared.abandoned = true;  // answered once
+  // Out of the shared state first: the answer may destroy the HostLookup.
+  const Answer answer = std::move(shared.answer);
+  answer(outcome, std::move(addresses));
+}
+
 HostLookup::HostLookup(platform::EventLoop& loop, const Resolver& resolver, std::string name, Answer answer)
     : shared_(std::make_shared<Shared>()) {
   shared_->loop = &loop;
@@ -64,23 +73,14 @@ HostLookup::HostLookup(platform::EventLoop& loop, const Resolver& resolver, std:
     const std::lock_guard lock(shared->mutex);
     if (shared->abandoned) return;
     shared->loop->Post([shared, outcome, addresses = std::move(addresses)]() mutable {
-      if (shared->abandoned) return;
-      shared->abandoned = true;  // answered once
-      // Out of the shared state first: the answer may destroy the HostLookup.
-      const Answer deliver = std::move(shared->answer);
-      deliver(outcome, std::move(addresses));
+      Deliver(*shared, outcome, std::move(addresses));
     });
   };
   try {
     std::thread(work).detach();
   } catch (const std::system_error&) {
     // No thread to be had: the answer comes at once, through the loop like any other.
-    loop.Post([shared = shared_] {
-      if (shared->abandoned) return;
-      shared->abandoned = true;
-      const Answer deliver = std::move(shared->answer);
-      deliver(LookupOutcome::kOutOfMemory, {});
-    });
+    loop.Post([shared = shared_] { Deliver(*shared, LookupOutcome::kOutOfMemory, {}); });
   }
 }
 

@@ -32,6 +32,7 @@ class HostLookup {
 
  private:
   struct Shared;
+  static void Deliver(Shared& shared, LookupOutcome outcome, std::vector<IpAddress> addresses);
   std::shared_ptr<Shared> shared_;
 };
 

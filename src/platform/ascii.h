@@ -1,9 +1,15 @@
 #pragma once
 #include <string_view>
 
-// Comparisons of protocol and header names, which ignore the case of A-Z only, whatever the
-// user's locale.
+// Characters of protocol and header text, whatever the user's locale: the blanks that fold and
+// separate header text, and comparisons of names that ignore the case of A-Z only.
 namespace zelk::platform {
+
+// A space or a tab: what continues a folded header line and separates its words.
+constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A blank, or the CR or LF of a line break.
+constexpr bool IsBlankOrLineBreak(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
 
 constexpr char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -68,34 +68,38 @@ std::vector<int> PickFreePorts(std::size_t count) {
   return ports;
 }
 
+socklen_t SocketAddressOf(const std::string& address, int port, sockaddr_storage& into) {
+  into = {};
+  auto& v6 = reinterpret_cast<sockaddr_in6&>(into);
+  if (::inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) {
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(static_cast<std::uint16_t>(port));
+    return sizeof v6;
+  }
+  auto& v4 = reinterpret_cast<sockaddr_in&>(into);
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (::inet_pton(AF_INET, address.c_str(), &v4.sin_addr) != 1) throw std::runtime_error("not an address: " + address);
+  return sizeof v4;
+}
+
 bool Ipv6LoopbackWorks() {
+  sockaddr_storage here;
+  const socklen_t length = SocketAddressOf("::1", 0, here);
   const int fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  sockaddr_in6 here{};
-  here.sin6_family = AF_INET6;
-  here.sin6_addr = in6addr_loopback;
-  const bool works = ::bind(fd, reinterpret_cast<sockaddr*>(&here), sizeof here) == 0;
+  const bool works = ::bind(fd, reinterpret_cast<sockaddr*>(&here), length) == 0;
   ::close(fd);
   return works;
 }
 
 bool GreetingArrives(int port, std::string_view prefix, ServerClock::time_point deadline, std::string_view address) {
-  const bool v6 = address.find(':') != std::string_view::npos;
-  const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_storage to;
+  const socklen_t length = SocketAddressOf(std::string(address), port, to);
+  const int fd = ::socket(to.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  sockaddr_in6 to6{};
-  sockaddr_in to4{};
-  to6.sin6_family = AF_INET6;
-  to6.sin6_port = htons(static_cast<std::uint16_t>(port));
-  to4.sin_family = AF_INET;
-  to4.sin_port = htons(static_cast<std::uint16_t>(port));
-  const std::string text(address);
-  ::inet_pton(AF_INET6, text.c_str(), &to6.sin6_addr);
-  ::inet_pton(AF_INET, text.c_str(), &to4.sin_addr);
-  const sockaddr* to = v6 ? reinterpret_cast<const sockaddr*>(&to6) : reinterpret_cast<const sockaddr*>(&to4);
-  const socklen_t length = v6 ? sizeof to6 : sizeof to4;
   std::string line;
-  if (::connect(fd, to, length) == 0) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), length) == 0) {
     char byte = 0;
     while (line.find('\n') == std::string::npos) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - ServerClock::now());

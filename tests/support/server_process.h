@@ -1,4 +1,5 @@
 #pragma once
+#include <sys/socket.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -24,6 +25,10 @@ std::string LastLines(const std::string& path, std::size_t count);
 // before the server binds it; the caller then tries again with new ones. Throws when there are
 // none.
 std::vector<int> PickFreePorts(std::size_t count);
+
+// The socket address of `address` ("127.0.0.1", "::1", ...) and `port`; its length. Throws
+// std::runtime_error for anything but an address.
+socklen_t SocketAddressOf(const std::string& address, int port, sockaddr_storage& into);
 
 // Whether a socket can listen on ::1 here (some containers run without IPv6).
 bool Ipv6LoopbackWorks();

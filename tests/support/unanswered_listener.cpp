@@ -1,38 +1,20 @@
 #include "support/unanswered_listener.h"
 
+#include "support/server_process.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <stdexcept>
 
 namespace zelk::test {
 
-namespace {
-
-socklen_t Fill(const std::string& address, int port, sockaddr_storage& into) {
-  into = {};
-  auto& v6 = reinterpret_cast<sockaddr_in6&>(into);
-  if (::inet_pton(AF_INET6, address.c_str(), &v6.sin6_addr) == 1) {
-    v6.sin6_family = AF_INET6;
-    v6.sin6_port = htons(static_cast<std::uint16_t>(port));
-    return sizeof v6;
-  }
-  auto& v4 = reinterpret_cast<sockaddr_in&>(into);
-  v4.sin_family = AF_INET;
-  v4.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (::inet_pton(AF_INET, address.c_str(), &v4.sin_addr) != 1) throw std::runtime_error("not an address: " + address);
-  return sizeof v4;
-}
-
-}  // namespace
-
 UnansweredListener::UnansweredListener(const std::string& address, int port) {
   sockaddr_storage here;
-  socklen_t length = Fill(address, port, here);
+  socklen_t length = SocketAddressOf(address, port, here);
   listener_ = ::socket(here.ss_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
   const int yes = 1;
   ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
