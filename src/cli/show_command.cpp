@@ -80,12 +80,7 @@ std::string AsReceived(std::string_view file) {
 }
 
 store::ParseContext ParseContextOf(Session& session) {
-  store::ParseContext context;
-  context.localOffset = session.zone.Offset(session.settings.TimeZone, session.clock);
-  context.pictures = {session.settings.DateFormat, session.settings.TimeFormat};
-  context.keepHeader = session.settings.ShowHeader == 1;
-  context.fallbackCharset = session.settings.UndeclaredCharset;
-  return context;
+  return config::ParseContextFor(session.settings, session.zone.Offset(session.settings.TimeZone, session.clock));
 }
 
 int ShowFile(const GlobalOptions& options, const std::string& path, bool source) {

@@ -462,4 +462,13 @@ void SetRasInfo(Settings& settings, const Text& name, const Text& user, const Te
   }
 }
 
+store::ParseContext ParseContextFor(const Settings& settings, std::int32_t localOffset) {
+  store::ParseContext context;
+  context.localOffset = localOffset;
+  context.pictures = {settings.DateFormat, settings.TimeFormat};
+  context.keepHeader = settings.ShowHeader == 1;
+  context.fallbackCharset = settings.UndeclaredCharset;
+  return context;
+}
+
 }  // namespace zelk::config

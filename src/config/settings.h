@@ -6,6 +6,7 @@
 #include "codec/charset.h"
 #include "platform/code_page.h"
 #include "store/mailbox_table.h"
+#include "store/message_parse.h"
 
 namespace zelk::config {
 
@@ -150,5 +151,9 @@ LoadResult LoadSettings(const std::string& homeDirectory, Settings& settings, st
 int FindRasInfo(const Settings& settings, const Text& name);
 // Updates the entry of that name or appends one; an empty name changes nothing.
 void SetRasInfo(Settings& settings, const Text& name, const Text& user, const Text& password);
+
+// How received messages are read under these settings: date pictures, ShowHeader and the
+// charset of undeclared text, with the display zone `localOffset` (minutes east of UTC).
+store::ParseContext ParseContextFor(const Settings& settings, std::int32_t localOffset);
 
 }  // namespace zelk::config

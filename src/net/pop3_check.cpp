@@ -102,10 +102,7 @@ bool Pop3Check::LoggedIn() {
 
 bool Pop3Check::StatReply(std::string_view line) {
   const config::Settings& settings = parts_.settings;
-  context_.localOffset = parts_.zone.Offset(settings.TimeZone, parts_.clock, true);
-  context_.pictures = {settings.DateFormat, settings.TimeFormat};
-  context_.keepHeader = settings.ShowHeader == 1;
-  context_.fallbackCharset = settings.UndeclaredCharset;
+  context_ = config::ParseContextFor(settings, parts_.zone.Offset(settings.TimeZone, parts_.clock, true));
   if (settings.SocLog == 1) conversation_->LogReceived(line);
   // "+OK count size". A count that is no plain number is refused like the reply itself: taking it
   // as 0 would empty the account's list on the strength of a garbled line.

@@ -65,11 +65,9 @@ bool Pop3Update::Dispatch(std::string_view line) {
 
 bool Pop3Update::LoggedIn() {
   const config::Settings& settings = parts_.settings;
-  context_.localOffset = parts_.zone.Offset(settings.TimeZone, parts_.clock, true);
-  context_.pictures = {settings.DateFormat, settings.TimeFormat};
+  context_ = config::ParseContextFor(settings, parts_.zone.Offset(settings.TimeZone, parts_.clock, true));
   // Shift held with the command asks for the whole header, as ShowHeader does always.
-  context_.keepHeader = settings.ShowHeader == 1 || conversation_->flags.shift;
-  context_.fallbackCharset = settings.UndeclaredCharset;
+  context_.keepHeader = context_.keepHeader || conversation_->flags.shift;
   topRefused_ = false;
   return NextWork();
 }
