@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "platform/code_page.h"
+#include "platform/version.h"
 
 namespace zelk::cli {
 
@@ -97,7 +98,7 @@ int Main(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") return Usage(stdout, 0);
     if (arg == "--version") {
-      std::puts("Zelk Ver 1.0.1 (UK fix-1)");
+      std::puts(platform::kVersionText);
       return 0;
     }
     if (arg != "--home") break;

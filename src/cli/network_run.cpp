@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "config/settings.h"
-#include "store/mailbox_file.h"
+#include "ui/save_all.h"
 
 namespace zelk::cli {
 
@@ -67,15 +67,7 @@ void NetworkRun::Finished(int mailbox) {
   ended_ = mailbox;
   endText_.clear();
   errorsAtEnd_ = ports_.errorsShown;
-  const std::string data = config::DataDirectoryPath(session_.settings, session_.home);
-  if (mailbox == store::kOutboxIndex) {
-    saved_ = store::SaveMailBox(data + store::kOutboxFile, *session_.table.boxes[store::kOutboxIndex],
-                                store::kSaveWithBodies) && saved_;
-  } else {
-    // The counters and the account's file must agree, or the next check would fetch the same mail
-    // again or skip some.
-    saved_ = config::SaveAccountProgress(session_.home, session_.settings, session_.table, mailbox) && saved_;
-  }
+  saved_ = ui::SaveAfterConversation(session_.home, session_.settings, session_.table, mailbox) && saved_;
 }
 
 void NetworkRun::Judge(bool normalEnd) {

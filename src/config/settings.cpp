@@ -235,6 +235,10 @@ void VisitGeneral(S& s, V& v, Counts& counts) {
   v.Int("MailBoxCnt", counts.mailBoxes);
   // Keys added later come after the ones above, so older profiles read the same.
   v.String("UndeclaredCharset", s.UndeclaredCharset);
+  v.Int("WindowLeft", s.WindowLeft);
+  v.Int("WindowTop", s.WindowTop);
+  v.Int("WindowWidth", s.WindowWidth);
+  v.Int("WindowHeight", s.WindowHeight);
 }
 
 template <typename S, typename V>

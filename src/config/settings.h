@@ -122,6 +122,12 @@ struct Settings {
   int RasWaitSec = 5;
   // What received text that declares no charset and is no UTF-8 is shown in.
   Text UndeclaredCharset = Text(codec::kDefaultUndeclaredCharset);
+  // Where the desktop program's main window was left; a width of 0: never placed, the desktop
+  // chooses.
+  int WindowLeft = 0;
+  int WindowTop = 0;
+  int WindowWidth = 0;
+  int WindowHeight = 0;
   std::vector<RasInfo> RasInfos;  // the RASINFO section; RasInfoCnt is its size
 };
 

@@ -12,6 +12,7 @@
 #include "mime/display_text.h"
 #include "mime/message_id.h"
 #include "mime/multipart_builder.h"
+#include "platform/version.h"
 
 // The text after "354": the header lines in a fixed order, an empty line, the body, ".".
 //   From: Jane Doe <jane@example.com>
@@ -31,7 +32,7 @@ namespace {
 
 using platform::Text;
 
-constexpr std::string_view kMailer = "Zelk Ver 1.0.1 (UK fix-1)";
+constexpr std::string_view kMailer = platform::kVersionText;
 
 bool Empty(const store::OptionalText& value) { return !value || value->empty(); }
 

@@ -170,7 +170,10 @@ int Conversation::Send(std::string_view command) { return connection_ && connect
 
 void Conversation::SetStatus(const platform::Text& text, int part) {
   platform::Text shown = text;
-  if (mailbox_ >= store::kFirstAccountIndex) shown = "[" + Box(mailbox_).Name.value_or("") + "] " + text;
+  // A narrow window has no room for the account's name.
+  if (mailbox_ >= store::kFirstAccountIndex && !compactLayout) {
+    shown = "[" + Box(mailbox_).Name.value_or("") + "] " + text;
+  }
   parts_.status.SetStatusText(part, shown);
   parts_.log.Append(shown);
 }

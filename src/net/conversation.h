@@ -169,6 +169,8 @@ class Conversation final : public LineSink, public ConnectionEvents {
   // sound. The conversation runs it itself except where a cycle passes its last mailbox.
   void EndOfWork();
   RunFlags flags;
+  // The window is narrower than 450 pixels: status texts go without the account's name.
+  bool compactLayout = false;
 
   // The length of a minute for the time-out, so tests need not wait minutes.
   void SetMinuteForTesting(std::chrono::milliseconds minute) { minute_ = minute; }

@@ -51,4 +51,19 @@ CommandLineRequest ReadCommandLine(const store::MailBoxTable& table, const platf
   return request;
 }
 
+platform::Text CommandLineOf(const std::vector<std::string>& arguments) {
+  platform::Text line;
+  for (const std::string& argument : arguments) {
+    if (!line.empty()) line += ' ';
+    const bool account = argument.size() > 3 && argument[0] == '/' && (argument[1] == 'a' || argument[1] == 'A') &&
+                         argument[2] == ':';
+    if (account && argument.find(' ') != std::string::npos && argument[3] != '"') {
+      line += argument.substr(0, 3) + '"' + argument.substr(3) + '"';
+    } else {
+      line += argument;
+    }
+  }
+  return line;
+}
+
 }  // namespace zelk::ui

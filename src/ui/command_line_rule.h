@@ -1,4 +1,7 @@
 #pragma once
+#include <string>
+#include <vector>
+
 #include "platform/code_page.h"
 #include "store/mailbox_table.h"
 
@@ -14,6 +17,10 @@ struct CommandLineRequest {
 // Leading spaces are skipped; a text beginning with "/" carries one option word, and only an
 // option beginning with "a:" (any case) means something; the rest after the spaces that follow
 // it is the address.
+// The program's arguments as one command line, as a second start hands it over: joined by
+// spaces, an account name with spaces quoted again after "/a:" (the shell took its quotes off).
+platform::Text CommandLineOf(const std::vector<std::string>& arguments);
+
 CommandLineRequest ReadCommandLine(const store::MailBoxTable& table, const platform::Text& commandLine);
 
 }  // namespace zelk::ui

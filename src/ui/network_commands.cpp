@@ -27,6 +27,10 @@ bool NetworkCommands::ConversationExists() const {
 // Between the conversations of a cycle no conversation exists, yet the cycle holds the network.
 bool NetworkCommands::Idle() const { return !ConversationExists() && !conversation_.flags.cycleBusy; }
 
+int NetworkCommands::ConversationMailbox() const {
+  return conversation_.socket() == net::kNoSocket ? -1 : conversation_.mailbox();
+}
+
 bool NetworkCommands::Waiting() {
   if (ConversationExists()) return true;
   if (waitTicks_ <= 0) return false;

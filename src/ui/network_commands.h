@@ -76,6 +76,10 @@ class NetworkCommands final : public net::WorkHooks {
 
   // The new-mail notice's Yes (show the account and its first new item) or No.
   void NoticeAnswered(bool yes);
+  // No conversation and no cycle holds the network: the commands that start work may be chosen.
+  bool Idle() const;
+  // The mailbox a conversation serves (-1 for none), which the account commands leave alone.
+  int ConversationMailbox() const;
   bool NoticeShowing() const { return noticeShowing_; }
 
   // Called whenever a conversation with `mailbox` (an account, or the Outbox after sending) is
@@ -104,7 +108,6 @@ class NetworkCommands final : public net::WorkHooks {
  private:
   // A closed conversation exists until its end processing has run.
   bool ConversationExists() const;
-  bool Idle() const;
   // A send tick's wait: while a conversation exists, or while wait ticks remain (one counted down).
   bool Waiting();
   store::MailBox& Box(int index) { return *table_.boxes[static_cast<std::size_t>(index)]; }

@@ -19,4 +19,13 @@ bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& sett
   return config::SaveSettings(homeDirectory, settings, table, true) && local;
 }
 
+bool SaveAfterConversation(const std::string& homeDirectory, const config::Settings& settings,
+                           const store::MailBoxTable& table, int mailbox) {
+  if (mailbox == store::kOutboxIndex) {
+    return store::SaveMailBox(config::DataDirectoryPath(settings, homeDirectory) + store::kOutboxFile,
+                              *table.boxes[store::kOutboxIndex], store::kSaveWithBodies);
+  }
+  return config::SaveAccountProgress(homeDirectory, settings, table, mailbox);
+}
+
 }  // namespace zelk::ui
