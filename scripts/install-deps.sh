@@ -3,11 +3,13 @@
 # dpkg queries). Usage: scripts/install-deps.sh build|test
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config)
+build_packages=(cmake ninja-build g++ pkg-config
+                qt6-base-dev libqt6svg6)  # the desktop program; SVG icons load through the Qt SVG plugin
 test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
                clang libclang-rt-14-dev llvm coreutils dovecot-pop3d
                python3 fetchmail mpop  # peers of the POP3 benchmarks
-               postfix msmtp)  # the tests' SMTP server, and the sending benchmark's peer
+               postfix msmtp  # the tests' SMTP server, and the sending benchmark's peer
+               xvfb xauth xdotool)  # the desktop program's end-to-end tests
 
 case "${1:-}" in
   build) wanted=("${build_packages[@]}") ;;
