@@ -1,0 +1,140 @@
+// The desktop program as a person uses it: a real zelk process on a real X server (Xvfb), driven
+// by keys through xdotool, against Dovecot and Postfix on 127.0.0.1. What it did is read back
+// from the files it writes, with zelk-cli.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <functional>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include "cli/cli_run.h"
+#include "config/password.h"
+#include "platform/files.h"
+#include "support/postfix_server.h"
+#include "support/server_process.h"
+#include "support/temp_dir.h"
+
+namespace zelk::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+pid_t StartProgram(const TempDir& home) {
+  std::vector<std::string> words = {ZELK_GUI, "--home", home.path()};
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addopen(&files, 2, home.file("zelk-stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND,
+                                   0600);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, ZELK_GUI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&files);
+  return pid;
+}
+
+std::string Shell(const std::string& command) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return {};
+  std::string out;
+  char buffer[256];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+  ::pclose(pipe);
+  while (!out.empty() && out.back() == '\n') out.pop_back();
+  return out;
+}
+
+// The first column (the mark) of every row `zelk-cli list` prints for the mailbox.
+std::string Marks(const TempDir& home, const std::string& mailbox) {
+  std::istringstream rows(RunCli(home, "list " + ShellWord(mailbox)).out);
+  std::string marks;
+  for (std::string row; std::getline(rows, row);) marks += row.substr(0, row.find('\t'));
+  return marks;
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(100ms);
+  }
+  return true;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server: run under xvfb-run";
+    std::string why;
+    if (PostfixServer::CheckUsable(&why) != PostfixServer::Presence::kUsable) GTEST_SKIP() << why;
+    server_ = std::make_unique<PostfixServer>(DovecotOptions{.users = {{"u1", "pw1"}}});
+    for (int i = 1; i <= 3; ++i) {
+      server_->dovecot().DeliverMessage("u1", "From: bob@example.org\r\nSubject: hello " + std::to_string(i) +
+                                                  "\r\nMessage-ID: <e2e" + std::to_string(i) +
+                                                  "@example.org>\r\n\r\nText " + std::to_string(i) + "\r\n");
+    }
+    const std::string ini =
+        "[GENERAL]\r\nMailBoxCnt=1\r\nTimeZone=\"+0000\"\r\nShowTrayIcon=0\r\nShowNewMailMessage=0\r\n"
+        "ShowNoMailMessage=0\r\nStartCheck=0\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
+        std::to_string(server_->dovecot().port()) + "\r\nUser=\"u1\"\r\nPass=\"" + config::EncodePassword("u1", "pw1") +
+        "\"\r\nMailAddress=\"u1@example.org\"\r\nSmtpServer=\"127.0.0.1\"\r\nSmtpPort=" +
+        std::to_string(server_->port()) + "\r\nSmtpAuth=1\r\nSmtpAuthType=3\r\n";
+    ASSERT_TRUE(platform::WriteFileAtomically(home_.file("Zelk.ini"), ini));
+    ASSERT_EQ(RunCli(home_, "compose --account Work --subject Outgoing u1@example.org", "from the Outbox\n").status, 0);
+  }
+  void TearDown() override {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  // Keys to the program's main window, focused first: without a window manager the focus does
+  // not come back by itself.
+  void Keys(const std::string& keys) {
+    ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window_ + " key --delay 50 " + keys).c_str()), 0);
+  }
+
+  TempDir home_;
+  std::unique_ptr<PostfixServer> server_;
+  pid_t pid_ = -1;
+  std::string window_;
+};
+
+TEST_F(EndToEnd, CheckMarkUpdateSendHandOverAndEndOnSigterm) {
+  pid_ = StartProgram(home_);
+  ASSERT_GT(pid_, 0);
+  window_ = Shell("timeout 15 xdotool search --sync --name '^Zelk$' | head -1");
+  ASSERT_FALSE(window_.empty()) << platform::ReadWholeFile(home_.file("zelk-stderr.txt")).value_or("");
+
+  Keys("ctrl+n");  // Check for new mail: each account's file is written when its conversation ends
+  ASSERT_TRUE(WaitFor([&] { return Marks(home_, "Work") == "111"; })) << Marks(home_, "Work");
+  Keys("ctrl+a ctrl+d F5");  // every row marked for download, then Update account
+  ASSERT_TRUE(WaitFor([&] { return RunCli(home_, "show Work 3").out.find("Text 3") != std::string::npos; }));
+
+  Keys("alt+Up ctrl+a ctrl+d F5");  // the Outbox: marked for sending and sent
+  ASSERT_TRUE(server_->WaitForMessages("u1", 4)) << server_->LogTail();
+  ASSERT_TRUE(WaitFor([&] { return Marks(home_, "[Outbox]") == "5"; }));
+
+  // A second start hands over to the first and ends.
+  const pid_t second = StartProgram(home_);
+  EXPECT_TRUE(WaitForExit(second, 10s));
+  ::waitpid(second, nullptr, 0);
+
+  Keys("alt+Down ctrl+a ctrl+b");  // marked read: only in memory until the program ends
+  ::kill(pid_, SIGTERM);
+  int status = -1;
+  ASSERT_TRUE(WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 15s));
+  pid_ = -1;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Marks(home_, "Work"), "222");
+  EXPECT_NE(platform::ReadWholeFile(home_.file("Zelk.ini")).value_or("").find("WindowWidth="), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zelk::test
