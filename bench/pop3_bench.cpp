@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench_data.h"
+#include "pop3_data.h"
 #include "config/password.h"
 #include "net/conversation.h"
 #include "net/pop3_update.h"
@@ -38,6 +39,8 @@ std::string Message(int n) {
          "\r\nDate: Tue, 3 Jan 2006 10:00:00 +0000\r\nMessage-ID: <m" + std::to_string(n) + "@example.org>\r\n\r\n" + body;
 }
 
+}  // namespace
+
 test::DovecotServer& Server() {
   static const std::unique_ptr<test::DovecotServer> server = [] {
     auto s = std::make_unique<test::DovecotServer>(test::DovecotOptions{{{"u1", "pw"}, {"u2", "pw"}}, false});
@@ -53,8 +56,7 @@ test::DovecotServer& Server() {
   return *server;
 }
 
-// A home whose one account has never been checked, so every message on the server is new.
-std::string FreshHome(int lines, const std::string& user = "u1") {
+std::string FreshHome(int lines, const std::string& user) {
   static int homes = 0;
   const std::string home = MakeTemporaryDirectory("check-home-" + std::to_string(++homes));
   const std::string profile = "[GENERAL]\r\nMailBoxCnt=1\r\nListGetLine=" + std::to_string(lines) +
@@ -64,6 +66,8 @@ std::string FreshHome(int lines, const std::string& user = "u1") {
   if (!platform::WriteFileAtomically(home + "Zelk.ini", profile)) std::abort();
   return home;
 }
+
+namespace {
 
 void BM_CheckZelk(benchmark::State& state) {
   const int lines = static_cast<int>(state.range(0));
