@@ -2,10 +2,12 @@
 
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTest>
 #include <QToolBar>
 
 #include "support/dovecot_server.h"
+#include "support/scripted_server.h"
 #include "support/unanswered_listener.h"
 #include "window_fixture.h"
 
@@ -166,6 +168,56 @@ TEST_F(MainWindowTest, CheckAndUpdateAgainstARealServerFillTheList) {
   ASSERT_TRUE(RunUntil([&] { return window_->network().Idle() && Box(2).Items.back()->Download == 1; }));
   for (const store::ItemRef& item : Box(2).Items) EXPECT_EQ(item->Download, 1) << *item->Subject;
   EXPECT_EQ(store::LookOfRow(state_.list, 0).cut, false);
+}
+
+TEST_F(MainWindowTest, TheWindowKeepsPaintingWhileAServerAnswersSlowly) {
+  ScriptedServer slow(
+      {SendPieces({"+OK ", "a ", "very ", "slow ", "greeting", "\r\n"}, std::chrono::milliseconds(300)), Silence()});
+  WriteHome({"Work"}, slow.port());
+  StartWindow();
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+  timer.start(10);
+  window_->Run(MenuCommand::kCheck);
+  RunUntil([] { return false; }, std::chrono::milliseconds(1000));
+  EXPECT_FALSE(window_->network().Idle());  // still in the greeting, which Stop cuts short
+  // A loop blocked by the conversation would have ticked once or twice.
+  EXPECT_GT(ticks, 30);
+  window_->Run(MenuCommand::kStop);
+  EXPECT_TRUE(RunUntil([&] { return window_->network().Idle(); }));
+}
+
+TEST_F(MainWindowTest, NewMailWhileHiddenShowsInTheTrayAndTheNoticeLeadsToIt) {
+  DovecotServer dovecot({.users = {{"u1", "secret"}}});
+  dovecot.DeliverMessage("u1", "From: bob@example.org\r\nSubject: fresh\r\nMessage-ID: <f@example.org>\r\n\r\nx\r\n");
+  fill = nullptr;
+  configure = [](config::Settings& settings) {
+    settings.ShowTrayIcon = 1;
+    settings.StartHide = 1;
+  };
+  WriteHome({"Work", "Home"}, dovecot.port());
+  StartWindow();
+  EXPECT_FALSE(window_->isVisible());
+  window_->selector().activated(3);
+  window_->selector().setCurrentIndex(2);
+  window_->Run(MenuCommand::kCheckAll);
+  ASSERT_TRUE(RunUntil([&] { return window_->network().Idle() && Box(2).Items.size() == 1; }));
+  EXPECT_EQ(window_->tray().State(), ports::TrayState::kNewMail);
+  EXPECT_EQ(window_->selector().itemText(2), "Work *");
+  EXPECT_EQ(window_->windowTitle(), "Zelk - [Accounts with Unread mail: 1]");
+  QWidget* shownNotice = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (top->objectName() == "newMailNotice" && top->isVisible()) shownNotice = top;
+  }
+  ASSERT_NE(shownNotice, nullptr);
+  for (QPushButton* button : shownNotice->findChildren<QPushButton*>()) {
+    if (button->text() == "&Yes") button->click();
+  }
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(state_.table.selected, 2);
+  EXPECT_EQ(window_->list().FocusedRow(), 0);
+  EXPECT_FALSE(shownNotice->isVisible());
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ class WindowFixture : public ::testing::Test {
       box.Pass = "secret";
     }
     if (fill) fill(state.table);
+    if (configure) configure(state.settings);
     ASSERT_TRUE(ui::SaveAllFiles(dir_.path(), state.settings, state.table));
   }
   void StartWindow() {
@@ -64,6 +65,7 @@ class WindowFixture : public ::testing::Test {
   store::MailBox& Box(int index) { return *state_.table.boxes[static_cast<std::size_t>(index)]; }
 
   std::function<void(store::MailBoxTable&)> fill;
+  std::function<void(config::Settings&)> configure;
   std::string answered;
   TempDir dir_;
   ui::ProgramState state_;
