@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those still missing (a second run costs a few
-# dpkg queries). Usage: scripts/install-deps.sh build|test
+# dpkg queries). Usage: scripts/install-deps.sh build|demo|test
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config
-                qt6-base-dev libqt6svg6)  # the desktop program; SVG icons load through the Qt SVG plugin
-test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
-               clang libclang-rt-14-dev llvm coreutils dovecot-pop3d
+# libqt6svg6: Qt's SVG image and icon plugins, without which the program's icons load empty.
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6)
+# The demo's servers are the tests' fixtures: GoogleTest, Dovecot and Postfix.
+demo_packages=("${build_packages[@]}" libgtest-dev libgmock-dev dovecot-pop3d postfix)
+test_packages=("${demo_packages[@]}" libbenchmark-dev libssl-dev
+               clang libclang-rt-14-dev llvm coreutils
                python3 fetchmail mpop  # peers of the POP3 benchmarks
-               postfix msmtp  # the tests' SMTP server, and the sending benchmark's peer
-               xvfb xauth xdotool)  # the desktop program's end-to-end tests
+               msmtp  # the sending benchmark's peer
+               desktop-file-utils librsvg2-bin  # checks of the desktop entry and the icons
+               xvfb xauth xdotool)  # the desktop program's end-to-end tests on a real X server
 
 case "${1:-}" in
   build) wanted=("${build_packages[@]}") ;;
+  demo) wanted=("${demo_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  *) echo "usage: $0 build|demo|test" >&2; exit 2 ;;
 esac
 
 missing=()
