@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, only those still missing (a second run costs a few
-# dpkg queries). Usage: scripts/install-deps.sh build|demo|test
+# dpkg queries). Usage: scripts/install-deps.sh build|demo|test|screenshots
 set -euo pipefail
 
 # libqt6svg6: Qt's SVG image and icon plugins, without which the program's icons load empty.
@@ -13,12 +13,15 @@ test_packages=("${demo_packages[@]}" libbenchmark-dev libssl-dev
                msmtp  # the sending benchmark's peer
                desktop-file-utils librsvg2-bin  # checks of the desktop entry and the icons
                xvfb xauth xdotool)  # the desktop program's end-to-end tests on a real X server
+# The README's screenshots: the test build, ImageMagick's import, and a font with Japanese.
+screenshot_packages=("${test_packages[@]}" imagemagick fonts-wqy-microhei)
 
 case "${1:-}" in
   build) wanted=("${build_packages[@]}") ;;
   demo) wanted=("${demo_packages[@]}") ;;
   test) wanted=("${test_packages[@]}") ;;
-  *) echo "usage: $0 build|demo|test" >&2; exit 2 ;;
+  screenshots) wanted=("${screenshot_packages[@]}") ;;
+  *) echo "usage: $0 build|demo|test|screenshots" >&2; exit 2 ;;
 esac
 
 missing=()

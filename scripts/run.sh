@@ -21,15 +21,6 @@ configure() {
   cmake --preset default -DZELK_TESTS="$1" -DZELK_BENCH=OFF >/dev/null
 }
 
-# Whether the build defines the desktop program yet.
-have_gui() {
-  ninja -C "$build" -t targets all 2>/dev/null | grep -q '^zelk: '
-}
-
-no_gui() {
-  echo "The desktop program zelk is not part of this build yet (src/gui/ is being written)." >&2
-}
-
 run_cli() {
   scripts/install-deps.sh build
   configure OFF
@@ -40,11 +31,6 @@ run_cli() {
 run_on_home() {
   scripts/install-deps.sh build
   configure OFF
-  if ! have_gui; then
-    no_gui
-    echo "Meanwhile: scripts/run.sh --cli --home $*" >&2
-    exit 1
-  fi
   cmake --build --preset default --target zelk
   exec "$gui" --home "$@"
 }
@@ -52,9 +38,7 @@ run_on_home() {
 run_demo() {
   scripts/install-deps.sh demo
   configure ON
-  local targets=(zelk-demo-servers zelk-cli)
-  if have_gui; then targets+=(zelk); fi
-  cmake --build --preset default --target "${targets[@]}"
+  cmake --build --preset default --target zelk-demo-servers zelk-cli zelk
 
   # A fresh home each time: the servers start empty, with the sample mail, on new ports.
   rm -rf "$demo_home"
@@ -72,14 +56,7 @@ run_demo() {
   done
   echo "Demo mail servers $(cut -d' ' -f2- "$ready"), home $demo_home (account \"Demo\")." >&2
 
-  if have_gui; then
-    "$gui" --home "$demo_home"
-  else
-    no_gui
-    echo "The demo's servers run until Ctrl+C; try them from another terminal:" >&2
-    echo "  $build/src/zelk-cli --home $demo_home check Demo" >&2
-    wait "$servers"
-  fi
+  "$gui" --home "$demo_home"
 }
 
 case "${1:-}" in
