@@ -148,11 +148,11 @@ TEST_F(MainWindowTest, HeaderClicksSortAndNarrowWindowsGetTheCompactLayout) {
 }
 
 TEST_F(MainWindowTest, CheckAndUpdateAgainstARealServerFillTheList) {
-  DovecotServer dovecot({.users = {{"u1", "secret"}}});
+  DovecotServer dovecot({.users = {{"u1", "secret"}}, .reuseXuidl = true});
   for (int i = 1; i <= 5; ++i) {
-    dovecot.DeliverMessage("u1", "From: bob@example.org\r\nSubject: message " + std::to_string(i) +
-                                     "\r\nMessage-ID: <m" + std::to_string(i) + "@example.org>\r\n\r\nBody " +
-                                     std::to_string(i) + "\r\n");
+    const std::string n = std::to_string(i);
+    dovecot.DeliverMessage("u1", "From: bob@example.org\r\nSubject: message " + n + "\r\nMessage-ID: <m" + n +
+                                     "@example.org>\r\nX-UIDL: u" + n + "\r\n\r\nBody " + n + "\r\n");
   }
   fill = nullptr;
   WriteHome({"Work"}, dovecot.port());
@@ -168,6 +168,17 @@ TEST_F(MainWindowTest, CheckAndUpdateAgainstARealServerFillTheList) {
   ASSERT_TRUE(RunUntil([&] { return window_->network().Idle() && Box(2).Items.back()->Download == 1; }));
   for (const store::ItemRef& item : Box(2).Items) EXPECT_EQ(item->Download, 1) << *item->Subject;
   EXPECT_EQ(store::LookOfRow(state_.list, 0).cut, false);
+
+  // Two messages deleted by another client: the next check drops their rows, which the model
+  // tester watches go, and keeps the rest.
+  dovecot.DeleteMessageBehindTheClientsBack("u1", 4);
+  dovecot.DeleteMessageBehindTheClientsBack("u1", 2);
+  window_->Run(MenuCommand::kCheck);
+  ASSERT_TRUE(RunUntil([&] { return window_->network().Idle() && store::RowCount(state_.list) == 3; }));
+  std::vector<std::string> subjects;
+  for (int row = 0; row < 3; ++row) subjects.push_back(store::CellText(state_.list, row, 0));
+  std::sort(subjects.begin(), subjects.end());
+  EXPECT_EQ(subjects, (std::vector<std::string>{"message 1", "message 3", "message 5"}));
 }
 
 TEST_F(MainWindowTest, TheWindowKeepsPaintingWhileAServerAnswersSlowly) {
