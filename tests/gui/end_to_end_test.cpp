@@ -131,7 +131,8 @@ TEST_F(EndToEnd, CheckMarkUpdateSendHandOverAndEndOnSigterm) {
   int status = -1;
   ASSERT_TRUE(WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 15s));
   pid_ = -1;
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << platform::ReadWholeFile(home_.file("zelk-stderr.txt")).value_or("");
   EXPECT_EQ(Marks(home_, "Work"), "222");
   EXPECT_NE(platform::ReadWholeFile(home_.file("Zelk.ini")).value_or("").find("WindowWidth="), std::string::npos);
 }
