@@ -24,6 +24,13 @@ TcpConnection::~TcpConnection() {
   ::close(fd_);
 }
 
+int TcpConnection::Release() {
+  const int fd = fd_;
+  if (fd_ >= 0) loop_.Unwatch(fd_);
+  fd_ = -1;
+  return fd;
+}
+
 ReadResult TcpConnection::Read(char* into, std::size_t capacity) {
   ssize_t got;
   do {

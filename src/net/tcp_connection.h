@@ -26,6 +26,9 @@ class TcpConnection final : public Connection {
   [[nodiscard]] bool Send(std::string_view bytes) override;
   std::size_t Queued() const override { return queue_.size() - sent_; }
   int fd() const { return fd_; }
+  // Stops watching the socket and hands it over unclosed (to TLS after STLS or STARTTLS, which
+  // come only once everything queued has gone out: the server has answered it).
+  int Release();
 
  private:
   enum class Flush { kDone, kWaiting, kFailed };
