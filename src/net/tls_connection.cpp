@@ -55,6 +55,8 @@ bool TlsConnection::Start(platform::Text& error) {
     return false;
   }
   SSL_set_bio(ssl_, bio, bio);
+  // Whole runs of records per recv() rather than a header and a body for each.
+  SSL_set_read_ahead(ssl_, 1);
   // The queue moves and grows while a write waits: OpenSSL must accept the same bytes from a new
   // place and take part of a slice.
   SSL_set_mode(ssl_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
