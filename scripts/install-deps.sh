@@ -3,8 +3,9 @@
 # dpkg queries). Usage: scripts/install-deps.sh build|test
 set -euo pipefail
 
-build_packages=(cmake ninja-build g++ pkg-config)
-test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
+build_packages=(cmake ninja-build g++ pkg-config
+                libssl-dev ca-certificates)  # TLS, and the authorities it trusts
+test_packages=("${build_packages[@]}" libgtest-dev libgmock-dev libbenchmark-dev
                clang libclang-rt-14-dev llvm coreutils dovecot-pop3d
                python3 fetchmail mpop  # peers of the POP3 benchmarks
                postfix msmtp)  # the tests' SMTP server, and the sending benchmark's peer

@@ -169,6 +169,11 @@ void Conversation::BeginTls(int fd) {
 }
 
 bool Conversation::StartTls(platform::Text& error) {
+  // A server may answer yes to a second STLS or STARTTLS, but TLS does not go inside TLS.
+  if (tls_ != TlsPhase::kPlain) {
+    error = "Response not analysed";
+    return false;
+  }
   if (transport_.following() > 0) {
     error = "The server sent data before the TLS handshake";
     return false;

@@ -236,8 +236,16 @@ void TlsConnection::AnnounceBuffered() {
 }
 
 void TlsConnection::PostReadable() {
+  if (readablePosted_) return;
+  readablePosted_ = true;
   loop_.Post([this, alive = std::weak_ptr<bool>(alive_)] {
-    if (alive.lock() && state_ == State::kOpen) events_.Readable();
+    if (alive.expired()) return;
+    readablePosted_ = false;
+    if (state_ != State::kOpen) return;
+    events_.Readable();
+    // An owner waiting in a nested loop reads nothing: the bytes are announced again, as a
+    // socket's readiness would be.
+    if (!alive.expired() && state_ == State::kOpen && SSL_has_pending(ssl_)) PostReadable();
   });
 }
 

@@ -76,6 +76,7 @@ class TlsConnection final : public Connection {
   bool writeWaiting_ = false;      // a write could not finish until the socket is writable
   bool readWaiting_ = false;       // a read needs to write first (a key update's answer)
   bool watchingWritable_ = false;
+  bool readablePosted_ = false;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for calls posted to the loop
 };
 
