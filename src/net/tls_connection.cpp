@@ -129,15 +129,7 @@ ReadResult TlsConnection::Read(char* into, std::size_t capacity) {
 bool TlsConnection::Send(std::string_view bytes) {
   if (state_ == State::kFailed) return false;
   if (bytes.empty()) return true;
-  // Compacted only when empty or mostly sent, so a large message is not moved for every command.
-  if (sent_ == queue_.size()) {
-    queue_.clear();
-    sent_ = 0;
-  } else if (sent_ > queue_.size() / 2) {
-    queue_.erase(0, sent_);
-    sent_ = 0;
-  }
-  queue_.append(bytes);
+  queue_.Append(bytes);
   if (state_ != State::kOpen || writeWaiting_) return true;
   switch (WriteQueue()) {
     case Flush::kDone:
@@ -153,11 +145,12 @@ bool TlsConnection::Send(std::string_view bytes) {
 
 TlsConnection::Flush TlsConnection::WriteQueue() {
   writeWaiting_ = false;
-  while (sent_ < queue_.size()) {
+  while (queue_.size() > 0) {
     ERR_clear_error();
-    const int wrote = SSL_write(ssl_, queue_.data() + sent_, static_cast<int>(std::min(queue_.size() - sent_, kRecordBytes)));
+    const std::string_view slice = queue_.waiting().substr(0, kRecordBytes);
+    const int wrote = SSL_write(ssl_, slice.data(), static_cast<int>(slice.size()));
     if (wrote > 0) {
-      sent_ += static_cast<std::size_t>(wrote);
+      queue_.Taken(static_cast<std::size_t>(wrote));
       continue;
     }
     const int sslError = SSL_get_error(ssl_, wrote);
@@ -166,12 +159,10 @@ TlsConnection::Flush TlsConnection::WriteQueue() {
       return Flush::kWaiting;
     }
     state_ = State::kFailed;
-    queue_.clear();
-    sent_ = 0;
+    queue_.Clear();
     return Flush::kFailed;
   }
-  queue_.clear();
-  sent_ = 0;
+  queue_.Clear();
   return Flush::kDone;
 }
 

@@ -7,6 +7,7 @@
 
 #include "net/certificate_check.h"
 #include "net/connection.h"
+#include "net/send_queue.h"
 #include "platform/event_loop.h"
 
 namespace zelk::net {
@@ -47,7 +48,7 @@ class TlsConnection final : public Connection {
 
   [[nodiscard]] ReadResult Read(char* into, std::size_t capacity) override;
   [[nodiscard]] bool Send(std::string_view bytes) override;
-  std::size_t Queued() const override { return queue_.size() - sent_; }
+  std::size_t Queued() const override { return queue_.size(); }
 
  private:
   enum class State { kIdle, kHandshaking, kOpen, kFailed };
@@ -71,8 +72,7 @@ class TlsConnection final : public Connection {
   SSL_CTX* context_ = nullptr;
   SSL* ssl_ = nullptr;
   State state_ = State::kIdle;
-  std::string queue_;
-  std::size_t sent_ = 0;           // bytes at the front of queue_ already taken by OpenSSL
+  SendQueue queue_;
   bool writeWaiting_ = false;      // a write could not finish until the socket is writable
   bool readWaiting_ = false;       // a read needs to write first (a key update's answer)
   bool watchingWritable_ = false;

@@ -14,14 +14,9 @@ using test::AcceptTls;
 using test::Expect;
 using test::ScriptedServer;
 using test::Send;
+using test_support::Script;
 using test_support::SendFixture;
 using test_support::Steps;
-
-Steps Script(std::initializer_list<Steps> parts) {
-  Steps all;
-  for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 TEST(SmtpTls, StartTlsMissingRefusedOrFollowedByInjectedRepliesEndsBeforeAuth) {
   const Steps ehlo = {Send("220 mail.test ESMTP\r\n"), Expect("EHLO example.org")};
