@@ -17,6 +17,7 @@ namespace {
 // Bytes handed to each SSL_write: one full record. The small slices of plain TCP are for servers
 // that read commands straight off the socket; under TLS the server reads whole records anyway.
 constexpr std::size_t kRecordBytes = 16 * 1024;
+constexpr std::size_t kReadAheadBytes = 64 * 1024;
 
 }  // namespace
 
@@ -55,8 +56,10 @@ bool TlsConnection::Start(platform::Text& error) {
     return false;
   }
   SSL_set_bio(ssl_, bio, bio);
-  // Whole runs of records per recv() rather than a header and a body for each.
+  // Whole runs of records per recv() (as much as the line transport takes per read) rather than
+  // a header and a body for each.
   SSL_set_read_ahead(ssl_, 1);
+  SSL_set_default_read_buffer_len(ssl_, kReadAheadBytes);
   // The queue moves and grows while a write waits: OpenSSL must accept the same bytes from a new
   // place and take part of a slice.
   SSL_set_mode(ssl_, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
@@ -110,6 +113,9 @@ ReadResult TlsConnection::Read(char* into, std::size_t capacity) {
     const int read = SSL_read(ssl_, into + got, static_cast<int>(std::min<std::size_t>(capacity - got, INT_MAX)));
     if (read > 0) {
       got += static_cast<std::size_t>(read);
+      // Nothing more in hand: the socket's readiness tells when more has come, without a recv()
+      // that finds nothing.
+      if (!SSL_has_pending(ssl_)) break;
       continue;
     }
     const int sslError = SSL_get_error(ssl_, read);
