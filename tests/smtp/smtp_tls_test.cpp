@@ -51,6 +51,23 @@ TEST(SmtpTls, StartTlsMissingRefusedOrFollowedByInjectedRepliesEndsBeforeAuth) {
   }
 }
 
+TEST(SmtpTls, ARefusedCertificateFailsTheMessageBeforeTheGreeting) {
+  test::TestAuthority authority;
+  authority.TrustInThisProcess();
+  const test::ServerIdentity expired = authority.Issue(test::kLoopbackNames, {-30, -1});
+  SendFixture f;
+  f.work().SmtpAuth = 1;
+  f.work().SmtpTls = store::TlsMode::kImplicit;
+  const store::ItemRef item = f.Queue("you@example.net");
+  ScriptedServer server({AcceptTls(expired), Send("220 mail.test ESMTP\r\n"), Expect("EHLO example.org")});
+  ASSERT_TRUE(f.Start(server.port(), item, Continuation::kQuitAfter));
+  f.RunToIdle();
+  EXPECT_TRUE(server.WaitDone());
+  EXPECT_EQ(f.Error(), "Certificate not accepted: expired\nSHA-256 fingerprint: " + expired.fingerprint);
+  EXPECT_EQ(server.bytes(), "");
+  EXPECT_EQ(item->Mark, store::kStatusSendFailed);
+}
+
 TEST(SmtpTls, TheAuthMethodIsTheOneOfferedAgainAfterTheHandshake) {
   test::TestAuthority authority;
   authority.TrustInThisProcess();
