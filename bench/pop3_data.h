@@ -5,10 +5,12 @@
 
 namespace zelk::bench {
 
-// One Dovecot for every POP3 benchmark of the run: user u1 holds 2,000 messages of about 4 KB,
-// u2 50 messages of 2 MB; both with the password "pw".
+// One Dovecot for every POP3 benchmark of the run, plain and POP3S (from a test authority this
+// process trusts): user u1 holds 2,000 messages of about 4 KB, u2 50 messages of 2 MB; both with
+// the password "pw".
 test::DovecotServer& Server();
-// A home whose one account "Work" has never been checked, so every message on the server is new.
-std::string FreshHome(int lines, const std::string& user = "u1");
+// A home whose one account "Work" has never been checked, so every message on the server is new;
+// with `tls`, through POP3S.
+std::string FreshHome(int lines, const std::string& user = "u1", bool tls = false);
 
 }  // namespace zelk::bench

@@ -4,10 +4,11 @@
 set -euo pipefail
 
 # libqt6svg6: Qt's SVG image and icon plugins, without which the program's icons load empty.
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6)
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6
+                libssl-dev ca-certificates)  # TLS, and the authorities it trusts
 # The demo's servers are the tests' fixtures: GoogleTest, Dovecot and Postfix.
 demo_packages=("${build_packages[@]}" libgtest-dev libgmock-dev dovecot-pop3d postfix)
-test_packages=("${demo_packages[@]}" libbenchmark-dev libssl-dev
+test_packages=("${demo_packages[@]}" libbenchmark-dev
                clang libclang-rt-14-dev llvm coreutils
                python3 fetchmail mpop  # peers of the POP3 benchmarks
                msmtp  # the sending benchmark's peer

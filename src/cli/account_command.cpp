@@ -5,6 +5,7 @@
 
 #include "cli/command_window.h"
 #include "cli/commands.h"
+#include "net/fingerprint.h"
 #include "platform/decimal.h"
 #include "ui/account_commands.h"
 #include "ui/mailbox_selection.h"
@@ -22,7 +23,30 @@ struct AccountOptions {
   store::OptionalText address;
   store::OptionalText smtpServer;
   std::optional<int> smtpPort;
+  std::optional<store::TlsMode> tls;
+  std::optional<store::TlsMode> smtpTls;
+  store::OptionalText fingerprint;
+  store::OptionalText smtpFingerprint;
 };
+
+// The ports of implicit TLS (RFC 8314), and of mail submission, where STARTTLS lives.
+constexpr int kPop3sPort = 995;
+constexpr int kSmtpsPort = 465;
+constexpr int kSubmissionPort = 587;
+
+std::optional<store::TlsMode> ParseTlsMode(const std::string& text) {
+  if (text == "none") return store::TlsMode::kNone;
+  if (text == "implicit") return store::TlsMode::kImplicit;
+  if (text == "starttls") return store::TlsMode::kStartTls;
+  return std::nullopt;
+}
+
+// A pin as the error texts print it, whatever form it was typed in.
+store::OptionalText ParsePin(const std::string& text) {
+  const std::optional<net::Fingerprint> fingerprint = net::ReadFingerprint(text);
+  if (!fingerprint) return std::nullopt;
+  return net::FingerprintText(*fingerprint);
+}
 
 std::optional<int> ParsePort(const std::string& text) {
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
@@ -49,6 +73,14 @@ bool ParseAddOptions(const std::vector<std::string>& words, AccountOptions& opti
       options.smtpServer = value;
     } else if (flag == "--smtp-port") {
       if (!(options.smtpPort = ParsePort(value))) return false;
+    } else if (flag == "--tls") {
+      if (!(options.tls = ParseTlsMode(value))) return false;
+    } else if (flag == "--smtp-tls") {
+      if (!(options.smtpTls = ParseTlsMode(value))) return false;
+    } else if (flag == "--fingerprint") {
+      if (!(options.fingerprint = ParsePin(value))) return false;
+    } else if (flag == "--smtp-fingerprint") {
+      if (!(options.smtpFingerprint = ParsePin(value))) return false;
     } else {
       return false;
     }
@@ -65,6 +97,23 @@ void FillSheet(store::MailBox& box, const std::string& name, const AccountOption
   if (options.address) box.MailAddress = options.address;
   if (options.smtpServer) box.SmtpServer = options.smtpServer;
   if (options.smtpPort) box.SmtpPort = *options.smtpPort;
+  // A TLS mode without a port brings its usual port; a TLS port without a mode, implicit TLS.
+  if (options.tls) {
+    box.PopTls = *options.tls;
+    if (!options.port && box.PopTls == store::TlsMode::kImplicit) box.Port = kPop3sPort;
+  } else if (box.Port == kPop3sPort) {
+    box.PopTls = store::TlsMode::kImplicit;
+  }
+  if (options.smtpTls) {
+    box.SmtpTls = *options.smtpTls;
+    if (!options.smtpPort && box.SmtpTls != store::TlsMode::kNone) {
+      box.SmtpPort = box.SmtpTls == store::TlsMode::kImplicit ? kSmtpsPort : kSubmissionPort;
+    }
+  } else if (box.SmtpPort == kSmtpsPort) {
+    box.SmtpTls = store::TlsMode::kImplicit;
+  }
+  if (options.fingerprint) box.PopFingerprint = options.fingerprint;
+  if (options.smtpFingerprint) box.SmtpFingerprint = options.smtpFingerprint;
   box.PopAddr.clear();  // a new server is resolved afresh
 }
 

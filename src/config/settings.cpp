@@ -83,6 +83,13 @@ class Reader {
   void Scrambled(std::string_view key, Field& field, std::string_view keyText) {
     field = DecodePassword(keyText, profile::GetString(profile_, section_, key, "", kTextSize));
   }
+  // A value this program does not know reads as no TLS, as an absent key does.
+  void Mode(std::string_view key, store::TlsMode& field) {
+    const int value = profile::GetInt(profile_, section_, key, static_cast<int>(field));
+    field = value == static_cast<int>(store::TlsMode::kImplicit) || value == static_cast<int>(store::TlsMode::kStartTls)
+                ? static_cast<store::TlsMode>(value)
+                : store::TlsMode::kNone;
+  }
   int Count(std::string_view key) {
     return std::clamp(profile::GetInt(profile_, section_, key, 0), 0, kMaxListCount);
   }
@@ -101,6 +108,7 @@ class Writer {
  public:
   Writer(profile::ProfileFile& profile, Text section) : profile_(profile), section_(std::move(section)) {}
   void Int(std::string_view key, int field) { profile::SetInt(profile_, section_, key, field); }
+  void Mode(std::string_view key, store::TlsMode field) { Int(key, static_cast<int>(field)); }
   void String(std::string_view key, const Text& field, std::size_t = kTextSize) {
     profile::SetString(profile_, section_, key, field);
   }
@@ -337,6 +345,11 @@ void VisitAccount(B& box, V& v, const How& how) {
   v.Int("RasMode", box.RasMode);
   v.String("RasEntry", box.RasEntry);
   v.Int("RasReCon", box.RasReCon);
+  // Keys added later come after the ones above, so older profiles read the same.
+  v.Mode("PopTls", box.PopTls);
+  v.String("PopFingerprint", box.PopFingerprint);
+  v.Mode("SmtpTls", box.SmtpTls);
+  v.String("SmtpFingerprint", box.SmtpFingerprint);
 }
 
 std::string MailBoxFile(const std::string& dataDirectory, int account) {

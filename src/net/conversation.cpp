@@ -3,6 +3,7 @@
 #include <new>
 #include <optional>
 
+#include "net/fingerprint.h"
 #include "platform/utf8.h"
 
 namespace zelk::net {
@@ -33,8 +34,9 @@ Conversation::~Conversation() {
 bool Conversation::Start(int mailbox, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler, bool loginOnly) {
   if (mailbox < store::kOutboxIndex || mailbox >= static_cast<int>(table_.boxes.size())) return false;
   store::MailBox& box = Box(mailbox);
-  return Start({mailbox, box, box.Server, box.Port, box.PopAddr, true, box.Pass, box.TmpPass}, kind, std::move(handler),
-               loginOnly);
+  return Start({mailbox, box, box.Server, box.Port, box.PopAddr, box.PopTls, box.PopFingerprint, true, box.Pass,
+                box.TmpPass},
+               kind, std::move(handler), loginOnly);
 }
 
 bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler,
@@ -77,19 +79,28 @@ bool Conversation::Start(const Endpoint& endpoint, ConversationKind kind, std::u
     EndWith(mailbox, error);
     return false;
   };
+  const platform::Text& server = endpoint.server.value_or("");
+  std::string local;
+  try {
+    local = platform::TextToLocal(server);
+  } catch (const std::bad_alloc&) {
+    return fail("Memory Allocation error");
+  }
+  tlsMode_ = endpoint.tls;
+  tls_ = TlsPhase::kPlain;
+  tlsAccepted_ = false;
+  // The certificate must name the server as the account does, whatever address it was reached at.
+  peer_ = {local, std::nullopt};
+  if (const platform::Text& pin = endpoint.fingerprint.value_or(""); tlsMode_ != store::TlsMode::kNone && !pin.empty()) {
+    peer_.pin = ReadFingerprint(pin);
+    if (!peer_.pin) return fail("The pinned certificate fingerprint is not 64 hex digits");
+  }
   if (const std::optional<IpAddress> cached =
           settings_.IPCache == 1 ? ParseIpLiteral(endpoint.cachedAddress) : std::nullopt) {
     Connect({*cached});
   } else {
     SetStatus("Finding Host...", 1);
-    const platform::Text& server = endpoint.server.value_or("");
     if (server.empty()) return fail("Server name not set");
-    std::string local;
-    try {
-      local = platform::TextToLocal(server);
-    } catch (const std::bad_alloc&) {
-      return fail("Memory Allocation error");
-    }
     if (const std::optional<IpAddress> literal = ParseIpLiteral(local)) {
       Connect({*literal});
     } else if (local.find('\0') != std::string::npos) {
@@ -136,11 +147,53 @@ void Conversation::OnConnected(std::optional<ConnectAttempts::Winner> winner, co
   *cachedAddress_ = ToText(winner->address);
   socket_ = winner->fd;
   // Readiness, not a timer, drives receiving, so nothing limits how fast mail arrives.
-  connection_ = std::make_unique<TcpConnection>(parts_.loop, winner->fd, *this);
+  if (tlsMode_ == store::TlsMode::kImplicit) {
+    BeginTls(winner->fd);
+    if (socket_ == kNoSocket) return;
+  } else {
+    connection_ = std::make_unique<TcpConnection>(parts_.loop, winner->fd, *this);
+  }
   parts_.shell.RefreshCommandStates();
   parts_.shell.SetTrayState(ports::TrayState::kBusy);
   parts_.shell.SetWaitCursor(false);
 }
+
+void Conversation::BeginTls(int fd) {
+  SetStatus("Starting TLS...", 1);
+  auto tls = std::make_unique<TlsConnection>(parts_.loop, fd, peer_, *this);
+  TlsConnection& started = *tls;
+  connection_ = std::move(tls);  // the socket is the TLS connection's from here, whatever happens
+  tls_ = TlsPhase::kHandshaking;
+  platform::Text error;
+  if (!started.Start(error)) EndWith(mailbox_, error);
+}
+
+bool Conversation::StartTls(platform::Text& error) {
+  // A server may answer yes to a second STLS or STARTTLS, but TLS does not go inside TLS.
+  if (tls_ != TlsPhase::kPlain) {
+    error = "Response not analysed";
+    return false;
+  }
+  if (transport_.following() > 0) {
+    error = "The server sent data before the TLS handshake";
+    return false;
+  }
+  tlsAccepted_ = true;
+  return true;
+}
+
+void Conversation::Secured(const std::string& description) {
+  tls_ = TlsPhase::kSecured;
+  SetStatus("Secured with " + platform::LocalToText(description), 1);
+  ArmTimeout();
+  // With implicit TLS the greeting comes next; after STLS or STARTTLS the handler speaks first.
+  if (tlsMode_ != store::TlsMode::kStartTls) return;
+  platform::Text error;
+  const int mailbox = mailbox_;
+  if (!handler_->Secured(*this, error, Box(mailbox), mailbox == table_.selected)) EndWith(mailbox, error);
+}
+
+void Conversation::HandshakeFailed(const platform::Text& error) { EndWith(mailbox_, error); }
 
 void Conversation::Refuse(int mailbox, const platform::Text& error) {
   if (socket_ == kNoSocket) EndWith(mailbox, error);
@@ -183,8 +236,17 @@ void Conversation::LogReceived(std::string_view line) { SetStatus(platform::Loca
 bool Conversation::LineReceived(std::string_view line) {
   platform::Text error;
   const int mailbox = mailbox_;
-  if (handler_->Line(*this, line, error, Box(mailbox), mailbox == table_.selected)) return true;
-  EndWith(mailbox, error);
+  if (!handler_->Line(*this, line, error, Box(mailbox), mailbox == table_.selected)) {
+    EndWith(mailbox, error);
+    return false;
+  }
+  if (!tlsAccepted_) return true;
+  // StartTls made sure that nothing followed the answer; what arrives from here on is TLS.
+  tlsAccepted_ = false;
+  transport_.Reset();
+  const int fd = static_cast<TcpConnection&>(*connection_).Release();
+  connection_.reset();
+  BeginTls(fd);
   return false;
 }
 
@@ -270,6 +332,7 @@ void Conversation::CloseSocket() {
   attempts_.reset();
   connection_.reset();
   transport_.Reset();
+  tls_ = TlsPhase::kPlain;
   socket_ = kNoSocket;
 }
 
@@ -377,8 +440,9 @@ void Conversation::Stop() {
   if (parts_.hooks.Dialing()) parts_.hooks.HangUp();
   if (connection_ || Opening()) {
     // RSET and QUIT would wait behind bytes the server is not taking (and inside a message's
-    // DATA they would become its text): with anything still queued, the connection is dropped.
-    if (connection_ && step != 0 && step != kQuitSent && connection_->Queued() == 0) {
+    // DATA they would become its text): with anything still queued, the connection is dropped,
+    // as it is in the middle of a TLS handshake.
+    if (connection_ && tls_ != TlsPhase::kHandshaking && step != 0 && step != kQuitSent && connection_->Queued() == 0) {
       step = kQuitSent;
       for (const std::string_view command : {std::string_view("RSET\r\n"), std::string_view("QUIT\r\n")}) {
         LogReceived(command);

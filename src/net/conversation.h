@@ -10,6 +10,7 @@
 #include "net/conversation_log.h"
 #include "net/host_lookup.h"
 #include "net/tcp_connection.h"
+#include "net/tls_connection.h"
 #include "net/transport.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
@@ -51,6 +52,10 @@ class ProtocolHandler {
   // To finish, a handler sends QUIT, sets the step to kQuitSent and answers true.
   virtual bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
                     bool shown) = 0;
+  // After STLS or STARTTLS (Conversation::StartTls): the handshake is over and the certificate
+  // accepted. What the server said before it counts for nothing now; the handler goes on as after
+  // a greeting. As for Line, false ends the conversation with `error` shown.
+  virtual bool Secured(Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown) = 0;
   // The conversation is over, however it ended: QUIT answered by the close, an error, the
   // time-out, Stop, or a start that failed once the handler was installed. Called once, just
   // before the handler is dropped; `shown` as for Line.
@@ -99,6 +104,8 @@ struct Endpoint {
   const store::OptionalText& server;
   int port;
   std::string& cachedAddress;     // the address that last worked, as text; reused with IPCache 1
+  store::TlsMode tls;
+  const store::OptionalText& fingerprint;  // pinned: accepted instead of the store's authorities
 
   bool needsPassword;             // when false no password is ever asked for
   const store::OptionalText& savedPassword;
@@ -116,7 +123,7 @@ struct ConversationParts {
   Resolver resolver = SystemResolver;  // runs on a worker thread
 };
 
-class Conversation final : public LineSink, public ConnectionEvents {
+class Conversation final : public LineSink, public TlsEvents {
  public:
   Conversation(ConversationParts parts, const config::Settings& settings, store::MailBoxTable& table);
   ~Conversation() override;
@@ -132,7 +139,8 @@ class Conversation final : public LineSink, public ConnectionEvents {
   // A send sets the update-or-send flag.
   bool Start(const Endpoint& endpoint, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler,
              bool loginOnly);
-  // The same with the account's own POP3 server (Server, Port, PopAddr) and password (Pass, TmpPass).
+  // The same with the account's own POP3 server (Server, Port, PopAddr, PopTls, PopFingerprint)
+  // and password (Pass, TmpPass).
   bool Start(int mailbox, ConversationKind kind, std::unique_ptr<ProtocolHandler> handler, bool loginOnly);
   // For a start command that gives up before a conversation exists: the end processing for
   // `mailbox` (a running cycle stops unless its errors are ignored), then `error` shown, when not
@@ -160,6 +168,14 @@ class Conversation final : public LineSink, public ConnectionEvents {
   // The saved password, else the one kept from an earlier prompt, else the one typed at this
   // conversation's prompt with "Do not save password" cleared.
   const platform::Text& Password(const store::OptionalText& saved, const store::OptionalText& typed) const;
+  // How the account's server is to be secured, and whether TLS is in place now.
+  store::TlsMode tlsMode() const { return tlsMode_; }
+  bool secured() const { return tls_ == TlsPhase::kSecured; }
+  // For a handler whose command to begin TLS (STLS, STARTTLS) the server has just accepted: the
+  // handshake starts once the handler's Line returns, and the handler's Secured follows it. A
+  // server that has sent more than its answer may be a man in the middle planting commands
+  // (CVE-2011-0411): false with `error`, for the handler to end the conversation with, unsent.
+  [[nodiscard]] bool StartTls(platform::Text& error);
   // 0 when the command is on its way (queued behind what the server has not taken yet), -1 when
   // the connection has failed.
   int Send(std::string_view command);
@@ -179,13 +195,19 @@ class Conversation final : public LineSink, public ConnectionEvents {
   void Readable() override;
   void SendProgressed() override;
   void SendFailed() override;
+  void Secured(const std::string& description) override;
+  void HandshakeFailed(const platform::Text& error) override;
 
  private:
+  enum class TlsPhase { kPlain, kHandshaking, kSecured };
+
   bool LineReceived(std::string_view line) override;
 
   void Connect(std::vector<IpAddress> addresses);
   void OnLookedUp(LookupOutcome outcome, std::vector<IpAddress> addresses);
   void OnConnected(std::optional<ConnectAttempts::Winner> winner, const platform::Text& error);
+  // The handshake over the connected socket `fd`, for implicit TLS or after STLS/STARTTLS.
+  void BeginTls(int fd);
   // A lookup or connect under way.
   bool Opening() const { return lookup_ || attempts_; }
   // The server's close after QUIT: the normal end, whose processing follows at once.
@@ -207,9 +229,13 @@ class Conversation final : public LineSink, public ConnectionEvents {
   LineTransport transport_;
   std::unique_ptr<HostLookup> lookup_;
   std::unique_ptr<ConnectAttempts> attempts_;
-  std::unique_ptr<TcpConnection> connection_;
+  std::unique_ptr<Connection> connection_;  // TcpConnection while tls_ is kPlain, else TlsConnection
   std::string* cachedAddress_ = nullptr;  // where the address that connected is kept
   int port_ = 0;
+  store::TlsMode tlsMode_ = store::TlsMode::kNone;
+  TlsPeer peer_;
+  TlsPhase tls_ = TlsPhase::kPlain;
+  bool tlsAccepted_ = false;  // the handler's StartTls, carried out once its Line returns
   std::unique_ptr<ProtocolHandler> handler_;
   int socket_ = kNoSocket;
   int mailbox_ = -1;

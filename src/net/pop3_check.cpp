@@ -25,11 +25,8 @@ namespace zelk::net {
 
 namespace {
 
-// Conversation::step during a check, named after the reply awaited.
+// Conversation::step after the login (LoginStep) during a check, named after the reply awaited.
 enum class CheckStep : int {
-  kGreeting = 0,
-  kUserReply = 1,
-  kPasswordReply = 2,
   kStatReply = 4,
   kListReply = 5,
   kUidlReply = 6,
@@ -78,10 +75,6 @@ bool Pop3Check::Dispatch(std::string_view line) {
     case CheckStep::kQuitSent:
       QuitSentLine(*conversation_, line);
       return true;
-    case CheckStep::kGreeting:
-    case CheckStep::kUserReply:
-    case CheckStep::kPasswordReply:
-      return LoginReply(line);
     case CheckStep::kStatReply:
       return StatReply(line);
     case CheckStep::kListReply:

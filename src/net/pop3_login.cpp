@@ -23,16 +23,14 @@ LoginState SendOrEnd(Conversation& conversation, std::string_view command, const
   return LoginState::kGoingOn;
 }
 
-LoginState Greeting(Conversation& conversation, std::string_view line, const store::MailBox& box, bool socLog,
-                    platform::Text& error) {
-  if (socLog) conversation.LogReceived(line);
-  if (!IsPositive(line)) return Ended(conversation, error, WithServerLine("Response not analysed\n\n", line));
+// USER, or APOP with the greeting's timestamp.
+LoginState SendCredentials(Conversation& conversation, std::optional<std::string_view> timestamp,
+                           const store::MailBox& box, platform::Text& error) {
   const platform::Text user = box.User.value_or("");
   if (user.empty()) return Ended(conversation, error, "No username set");
   const platform::Text& password = conversation.Password(box);
   if (password.empty()) return Ended(conversation, error, "No password set");
   if (box.APOP == 1) {
-    const std::optional<std::string_view> timestamp = ApopTimestamp(line);
     if (!timestamp) return Ended(conversation, error, "Server does not accept APOP");
     const std::string command =
         platform::TextToLocal("APOP " + user + " ") + ApopDigest(*timestamp, platform::TextToLocal(password)) + "\r\n";
@@ -40,6 +38,31 @@ LoginState Greeting(Conversation& conversation, std::string_view line, const sto
   }
   const platform::Text command = "USER " + user + "\r\n";
   return SendOrEnd(conversation, platform::TextToLocal(command), command, LoginStep::kUserReply, error);
+}
+
+LoginState Greeting(Conversation& conversation, std::string_view line, const store::MailBox& box, bool socLog,
+                    platform::Text& error) {
+  if (socLog) conversation.LogReceived(line);
+  if (!IsPositive(line)) return Ended(conversation, error, WithServerLine("Response not analysed\n\n", line));
+  // RFC 2595 4: STLS is offered in the capability list.
+  if (conversation.tlsMode() == store::TlsMode::kStartTls) {
+    return SendOrEnd(conversation, "CAPA\r\n", "CAPA\r\n", LoginStep::kCapaReply, error);
+  }
+  return SendCredentials(conversation, ApopTimestamp(line), box, error);
+}
+
+// A line of the capability list: its first word names the capability.
+LoginState CapabilityLine(Conversation& conversation, std::string_view line, platform::Text& error) {
+  if (line == ".") {
+    if (static_cast<LoginStep>(conversation.step) == LoginStep::kCapaList) {
+      return Ended(conversation, error, platform::Text(kStlsNotOffered));
+    }
+    return SendOrEnd(conversation, "STLS\r\n", "STLS\r\n", LoginStep::kStlsReply, error);
+  }
+  if (platform::EqualIgnoringAsciiCase(line.substr(0, line.find(' ')), "STLS")) {
+    conversation.step = static_cast<int>(LoginStep::kCapaListWithStls);
+  }
+  return LoginState::kGoingOn;
 }
 
 }  // namespace
@@ -59,8 +82,43 @@ LoginState LoginLine(Conversation& conversation, std::string_view line, const st
       if (socLog) conversation.LogReceived(line);
       if (!IsPositive(line)) return Ended(conversation, error, WithServerLine("Username or password error\n\n", line));
       return LoginState::kLoggedIn;
+    case LoginStep::kCapaReply:
+      if (socLog) conversation.LogReceived(line);
+      // A server without CAPA has no STLS either.
+      if (!IsPositive(line)) return Ended(conversation, error, platform::Text(kStlsNotOffered));
+      conversation.step = static_cast<int>(LoginStep::kCapaList);
+      return LoginState::kGoingOn;
+    case LoginStep::kCapaList:
+    case LoginStep::kCapaListWithStls:
+      if (socLog) conversation.LogReceived(line);
+      return CapabilityLine(conversation, line, error);
+    case LoginStep::kStlsReply:
+      if (socLog) conversation.LogReceived(line);
+      if (!IsPositive(line)) return Ended(conversation, error, WithServerLine(kStlsRefused, line));
+      // Nothing more is sent in clear, not even QUIT.
+      if (!conversation.StartTls(error)) return LoginState::kEnded;
+      return LoginState::kGoingOn;
   }
   return LoginState::kGoingOn;
+}
+
+LoginState LoginSecured(Conversation& conversation, const store::MailBox& box, platform::Text& error) {
+  if (box.APOP == 1) return Ended(conversation, error, platform::Text(kApopNeedsImplicitTls));
+  return SendCredentials(conversation, std::nullopt, box, error);
+}
+
+bool IsLoginStep(int step) {
+  switch (static_cast<LoginStep>(step)) {
+    case LoginStep::kGreeting:
+    case LoginStep::kUserReply:
+    case LoginStep::kPasswordReply:
+    case LoginStep::kCapaReply:
+    case LoginStep::kCapaList:
+    case LoginStep::kCapaListWithStls:
+    case LoginStep::kStlsReply:
+      return true;
+  }
+  return false;
 }
 
 bool IsPositive(std::string_view line) { return line.size() >= 3 && line[0] == '+' && StartsWithIgnoringAsciiCase(line, "+OK"); }
@@ -87,21 +145,35 @@ void QuitSentLine(Conversation& conversation, std::string_view line) {
   if (StartsWithIgnoringAsciiCase(line, "+OK") || StartsWithIgnoringAsciiCase(line, "-ER")) conversation.LogReceived(line);
 }
 
-bool Pop3Handler::Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
-                       bool shown) {
+void Pop3Handler::Enter(Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown) {
   conversation_ = &conversation;
   box_ = &box;
   error_ = &error;
   shown_ = shown;
+}
+
+bool Pop3Handler::Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
+                       bool shown) {
+  Enter(conversation, error, box, shown);
   try {
+    if (IsLoginStep(conversation.step)) return GoOn(LoginLine(conversation, line, box, socLog_, error));
     return Dispatch(line);
   } catch (const std::bad_alloc&) {
     return Fail("Memory Allocation error");
   }
 }
 
-bool Pop3Handler::LoginReply(std::string_view line) {
-  switch (LoginLine(*conversation_, line, *box_, socLog_, *error_)) {
+bool Pop3Handler::Secured(Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown) {
+  Enter(conversation, error, box, shown);
+  try {
+    return GoOn(LoginSecured(conversation, box, error));
+  } catch (const std::bad_alloc&) {
+    return Fail("Memory Allocation error");
+  }
+}
+
+bool Pop3Handler::GoOn(LoginState state) {
+  switch (state) {
     case LoginState::kGoingOn:
       return true;
     case LoginState::kEnded:

@@ -10,8 +10,18 @@
 // both use, so that both log in, quit and fail in exactly the same way.
 namespace zelk::net {
 
-// The login's steps, as Conversation::step holds them in both POP3 handlers.
-enum class LoginStep : int { kGreeting = 0, kUserReply = 1, kPasswordReply = 2 };
+// The login's steps, as Conversation::step holds them in both POP3 handlers, whose own steps
+// take other numbers.
+enum class LoginStep : int {
+  kGreeting = 0,
+  kUserReply = 1,
+  kPasswordReply = 2,
+  kCapaReply = 20,          // CAPA sent to learn whether STLS is offered
+  kCapaList = 21,           // the capabilities, STLS not among them so far
+  kCapaListWithStls = 22,   // the capabilities, STLS among them
+  kStlsReply = 23,
+};
+bool IsLoginStep(int step);
 
 enum class LoginState {
   kGoingOn,   // a command went out; the next line is its reply
@@ -24,11 +34,23 @@ enum class LoginState {
 //   S: +OK ready <1896.697170952@host>
 //   C: USER me   S: +OK   C: PASS secret   S: +OK      (shown and logged as "PASS ****")
 //   C: APOP me c4c9334bac560ecc979e58001b3e22fb   S: +OK   (with APOP 1, shown as "APOP ****")
+// With STLS (RFC 2595) the login waits for TLS, and a server that does not take it never sees it:
+//   S: +OK ready   C: CAPA   S: +OK / USER / STLS / .   C: STLS   S: +OK
+//   (the handshake; then LoginSecured)   C: USER me ...
 // Ends with "Response not analysed\n\n", "No username set", "No password set", "Server does not
-// accept APOP", "Account was not accepted\n\n", "Username or password error\n\n" (texts ending in
-// "\n\n" carry the server's line), or "Send error".
+// accept APOP", "Account was not accepted\n\n", "Username or password error\n\n", kStlsNotOffered,
+// kStlsRefused (texts ending in "\n\n" carry the server's line), "Send error", or the
+// conversation's refusal of data sent ahead of the handshake.
 [[nodiscard]] LoginState LoginLine(Conversation& conversation, std::string_view line, const store::MailBox& box,
                                    bool socLog, platform::Text& error);
+// After the STLS handshake: the login goes on with USER. The greeting's APOP timestamp came
+// before TLS, where anyone could have changed it, so APOP ends with kApopNeedsImplicitTls.
+[[nodiscard]] LoginState LoginSecured(Conversation& conversation, const store::MailBox& box, platform::Text& error);
+
+inline constexpr std::string_view kStlsNotOffered = "The server does not offer STLS: no password was sent";
+inline constexpr std::string_view kStlsRefused = "The server refused STLS: no password was sent\n\n";
+inline constexpr std::string_view kApopNeedsImplicitTls =
+    "APOP cannot follow STLS, whose greeting came unprotected: use USER/PASS or implicit TLS";
 
 // A reply is positive when it begins with "+OK" in any case.
 bool IsPositive(std::string_view line);
@@ -46,6 +68,7 @@ class Pop3Handler : public ProtocolHandler {
  public:
   bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
             bool shown) final;
+  bool Secured(Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown) final;
 
  protected:
   explicit Pop3Handler(bool socLog) : socLog_(socLog) {}
@@ -55,8 +78,6 @@ class Pop3Handler : public ProtocolHandler {
   virtual bool Fail(platform::Text text) = 0;
   // The first step after the server accepted the password.
   virtual bool LoggedIn() = 0;
-  // A line of the login steps (greeting, USER, PASS or APOP).
-  bool LoginReply(std::string_view line);
 
   // Valid during one call of Line.
   Conversation* conversation_ = nullptr;
@@ -65,6 +86,9 @@ class Pop3Handler : public ProtocolHandler {
   bool shown_ = false;
 
  private:
+  // Sets the context above for one call from the conversation.
+  void Enter(Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown);
+  bool GoOn(LoginState state);
   bool socLog_;
 };
 

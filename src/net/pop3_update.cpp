@@ -20,11 +20,8 @@ namespace zelk::net {
 
 namespace {
 
-// Conversation::step during an update, named after the reply awaited.
+// Conversation::step after the login (LoginStep) during an update, named after the reply awaited.
 enum class UpdateStep : int {
-  kGreeting = 0,
-  kUserReply = 1,
-  kPasswordReply = 2,
   kVerifyReply = 7,  // TOP n 0, or RETR n once TOP was refused
   kRetrReply = 8,
   kDeleReply = 9,
@@ -49,10 +46,6 @@ bool Pop3Update::Dispatch(std::string_view line) {
     case UpdateStep::kQuitSent:
       QuitSentLine(*conversation_, line);
       return true;
-    case UpdateStep::kGreeting:
-    case UpdateStep::kUserReply:
-    case UpdateStep::kPasswordReply:
-      return LoginReply(line);
     case UpdateStep::kVerifyReply:
       return VerifyReply(line);
     case UpdateStep::kRetrReply:

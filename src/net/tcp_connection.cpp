@@ -24,6 +24,13 @@ TcpConnection::~TcpConnection() {
   ::close(fd_);
 }
 
+int TcpConnection::Release() {
+  const int fd = fd_;
+  if (fd_ >= 0) loop_.Unwatch(fd_);
+  fd_ = -1;
+  return fd;
+}
+
 ReadResult TcpConnection::Read(char* into, std::size_t capacity) {
   ssize_t got;
   do {
@@ -38,15 +45,7 @@ ReadResult TcpConnection::Read(char* into, std::size_t capacity) {
 bool TcpConnection::Send(std::string_view bytes) {
   if (failed_) return false;
   if (bytes.empty()) return true;
-  // Compacted only when empty or mostly sent, so a large message is not moved for every command.
-  if (sent_ == queue_.size()) {
-    queue_.clear();
-    sent_ = 0;
-  } else if (sent_ > queue_.size() / 2) {
-    queue_.erase(0, sent_);
-    sent_ = 0;
-  }
-  queue_.append(bytes);
+  queue_.Append(bytes);
   switch (WriteQueue()) {
     case Flush::kDone:
       return true;
@@ -63,21 +62,19 @@ bool TcpConnection::Send(std::string_view bytes) {
 }
 
 TcpConnection::Flush TcpConnection::WriteQueue() {
-  while (sent_ < queue_.size()) {
-    const std::size_t slice = std::min(queue_.size() - sent_, kSendSliceBytes);
-    const ssize_t wrote = ::send(fd_, queue_.data() + sent_, slice, MSG_NOSIGNAL | MSG_DONTWAIT);
+  while (queue_.size() > 0) {
+    const std::string_view slice = queue_.waiting().substr(0, kSendSliceBytes);
+    const ssize_t wrote = ::send(fd_, slice.data(), slice.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (wrote < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return Flush::kWaiting;
       failed_ = true;
-      queue_.clear();
-      sent_ = 0;
+      queue_.Clear();
       return Flush::kFailed;
     }
-    sent_ += static_cast<std::size_t>(wrote);
+    queue_.Taken(static_cast<std::size_t>(wrote));
   }
-  queue_.clear();
-  sent_ = 0;
+  queue_.Clear();
   return Flush::kDone;
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "net/connection.h"
+#include "net/send_queue.h"
 #include "platform/event_loop.h"
 
 namespace zelk::net {
@@ -24,8 +25,11 @@ class TcpConnection final : public Connection {
 
   [[nodiscard]] ReadResult Read(char* into, std::size_t capacity) override;
   [[nodiscard]] bool Send(std::string_view bytes) override;
-  std::size_t Queued() const override { return queue_.size() - sent_; }
+  std::size_t Queued() const override { return queue_.size(); }
   int fd() const { return fd_; }
+  // Stops watching the socket and hands it over unclosed (to TLS after STLS or STARTTLS, which
+  // come only once everything queued has gone out: the server has answered it).
+  int Release();
 
  private:
   enum class Flush { kDone, kWaiting, kFailed };
@@ -35,8 +39,7 @@ class TcpConnection final : public Connection {
   platform::EventLoop& loop_;
   int fd_;
   ConnectionEvents& events_;
-  std::string queue_;
-  std::size_t sent_ = 0;  // bytes at the front of queue_ already taken by the peer
+  SendQueue queue_;
   bool failed_ = false;
   bool watchingWritable_ = false;
 };

@@ -44,6 +44,7 @@ PollResult LineTransport::Deliver(std::size_t end, LineSink& sink) {
     scan = at + 1;
     if (data[scan] != '\n') continue;
     if (at - start > kMaxLineBytes) return Overflow();
+    following_ = end - (at + 2);
     const bool go_on = sink.LineReceived(std::string_view(data + start, at - start));
     // Closed during the call: the buffer is gone, and nothing of this read matters any more.
     if (generation_ != scope.generation) return kPollDelivered;

@@ -56,6 +56,9 @@ class LineTransport {
 
   // The incomplete last line received so far.
   std::string_view pending() const { return {buffer_.get(), carried_}; }
+  // During LineSink::LineReceived: the bytes of the current read after the line delivered. A
+  // server that must wait for the client (its answer to STLS or STARTTLS) has sent them unasked.
+  std::size_t following() const { return following_; }
   // Bytes held for receiving.
   std::size_t capacity() const { return capacity_; }
 
@@ -67,6 +70,7 @@ class LineTransport {
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t carried_ = 0;      // the carry-over: the first bytes of buffer_
+  std::size_t following_ = 0;
   bool overflowed_ = false;
   bool delivering_ = false;
   unsigned generation_ = 0;      // changes on Reset, so a delivery knows its buffer went away

@@ -32,6 +32,12 @@ Reply ReplyCode(std::string_view line) {
   return reply;
 }
 
+bool OffersStartTls(std::string_view line) {
+  const std::size_t at = SkipOver(line, SkipTo(line, 0, " -"), " -");
+  const std::string_view keyword = line.substr(at, SkipTo(line, at, " ") - at);
+  return platform::EqualIgnoringAsciiCase(keyword, "STARTTLS");
+}
+
 void ParseAuthLine(std::string_view line, AuthMethod& chosen) {
   // "250-AUTH=PLAIN LOGIN": past the code and its separator, then the keyword.
   std::size_t at = SkipOver(line, SkipTo(line, 0, " -"), " -");

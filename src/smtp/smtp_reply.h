@@ -31,6 +31,9 @@ enum class AuthMethod : int { kCramMd5 = 0, kLogin = 1, kPlain = 2, kNone = 99 }
 // lines leave `chosen` alone.
 void ParseAuthLine(std::string_view line, AuthMethod& chosen);
 
+// Whether one line of the reply to EHLO offers STARTTLS ("250-STARTTLS", "250 STARTTLS").
+bool OffersStartTls(std::string_view line);
+
 // The CRAM-MD5 answer to a "334 <base64 challenge>" line: the user, a space, and the HMAC-MD5 of
 // the challenge keyed with the password (local code page) in 32 lower-case hex digits. The
 // caller sends it base64-encoded.

@@ -10,6 +10,11 @@
 //   C: header, body, "\r\n.\r\n"        S: 250      the item is marked sent
 //   C: RSET                             S: 250      the next marked item of the same account ...
 //   C: QUIT                             S: 221      (the server closes: a quiet end)
+// With STARTTLS (RFC 3207) the conversation is secured first, and everything before it forgotten:
+//   S: 220 mail.example.org ESMTP
+//   C: EHLO example.org                 S: 250-mail.example.org / 250-STARTTLS / 250 8BITMIME
+//   C: STARTTLS                         S: 220 Ready to start TLS
+//   (the handshake)                     then as above from EHLO, whose answer now names AUTH
 // A server that refuses EHLO gets HELO without authentication. Every reply may have "250-" lines
 // before its last line; only the last one is judged.
 #include "smtp/smtp_send.h"
@@ -46,6 +51,8 @@ enum class SmtpStep : int {
   kDataReply = 8,
   kNextMarked = 10,  // the end of the message data, with the next marked item to follow
   kQuitAfter = 11,   // the end of the message data, with QUIT to follow
+  kEhloForTls = 12,  // EHLO sent to learn whether STARTTLS is offered
+  kStartTlsReply = 13,
 };
 
 mime::OutgoingOptions OptionsFrom(const config::Settings& settings) {
@@ -98,10 +105,14 @@ class SmtpSend final : public net::ProtocolHandler {
 
   bool Line(net::Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
             bool shown) override;
+  bool Secured(net::Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown) override;
   void Ended(bool shown) override;
 
  private:
+  void Enter(net::Conversation& conversation, platform::Text& error, bool shown);
   bool Dispatch(std::string_view line, bool ok);
+  bool Greeted();
+  bool StartTlsOffered();
   bool Hello();
   bool Authenticate();
   bool SendPassword(std::string_view line);
@@ -123,6 +134,7 @@ class SmtpSend final : public net::ProtocolHandler {
   Continuation mode_;
   store::ItemRef item_;  // the current item; empty once it was dealt with
   bool auth_ = false;    // on the authentication path: EHLO for AUTH sent, or an AUTH exchange under way
+  bool startTlsOffered_ = false;
   AuthMethod chosen_ = AuthMethod::kNone;
   // Taken with the item, so that what went through the checks is what goes out.
   platform::Text sender_;
@@ -166,15 +178,31 @@ platform::Text SmtpSend::Take(store::ItemRef item) {
 bool SmtpSend::Line(net::Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox&,
                     bool shown) {
   if (conversation.step == net::kQuitSent) return true;
-  conversation_ = &conversation;
-  error_ = &error;
-  shown_ = shown;
+  Enter(conversation, error, shown);
   try {
     conversation.LogReceived(line);
     if (auth_ && step() == SmtpStep::kEhloForAuth) ParseAuthLine(line, chosen_);
+    if (step() == SmtpStep::kEhloForTls && OffersStartTls(line)) startTlsOffered_ = true;
     const Reply reply = ReplyCode(line);
     if (reply.continuation) return true;
     return Dispatch(line, reply.ok());
+  } catch (const std::bad_alloc&) {
+    return Fail("Memory Allocation error");
+  }
+}
+
+void SmtpSend::Enter(net::Conversation& conversation, platform::Text& error, bool shown) {
+  conversation_ = &conversation;
+  error_ = &error;
+  shown_ = shown;
+}
+
+bool SmtpSend::Secured(net::Conversation& conversation, platform::Text& error, store::MailBox&, bool shown) {
+  Enter(conversation, error, shown);
+  try {
+    // RFC 3207 4.2: the client MUST discard any knowledge obtained from the server before TLS.
+    auth_ = false;
+    return Hello();
   } catch (const std::bad_alloc&) {
     return Fail("Memory Allocation error");
   }
@@ -192,7 +220,15 @@ bool SmtpSend::Dispatch(std::string_view line, bool ok) {
       return true;
     case SmtpStep::kGreeting:
       if (!ok) return FailWithLine("Response not analysed\n\n", line);
-      return Hello();
+      return Greeted();
+    case SmtpStep::kEhloForTls:
+      // A server that knows no EHLO has no STARTTLS either.
+      if (!ok || !startTlsOffered_) return Fail(platform::Text(kStartTlsNotOffered));
+      return Send("STARTTLS\r\n", SmtpStep::kStartTlsReply);
+    case SmtpStep::kStartTlsReply:
+      if (ReplyCode(line).code != 220) return FailWithLine(kStartTlsRefused, line);
+      // Nothing more is sent in clear, not even QUIT.
+      return conversation_->StartTls(*error_);
     case SmtpStep::kEhloForAuth:
       if (ok) return Authenticate();
       // The server knows no EHLO: greet it again, without authentication this time.
@@ -234,6 +270,13 @@ bool SmtpSend::Dispatch(std::string_view line, bool ok) {
   return true;
 }
 
+bool SmtpSend::Greeted() {
+  if (conversation_->tlsMode() != store::TlsMode::kStartTls) return Hello();
+  if (sender_.empty() || !helo_) return Fail("Address format error");
+  startTlsOffered_ = false;
+  return Send("EHLO " + *helo_ + "\r\n", SmtpStep::kEhloForTls);
+}
+
 bool SmtpSend::Hello() {
   if (sender_.empty() || !helo_) return Fail("Address format error");
   platform::Text verb;
@@ -245,7 +288,8 @@ bool SmtpSend::Hello() {
     next = SmtpStep::kEhloForAuth;
   } else {
     auth_ = false;
-    verb = parts_.settings.ESMTP == 1 ? "EHLO " : "HELO ";
+    // RFC 3207 4.2: after STARTTLS the client SHOULD send EHLO.
+    verb = parts_.settings.ESMTP == 1 || conversation_->secured() ? "EHLO " : "HELO ";
     next = SmtpStep::kHeloReply;
   }
   return Send(verb + *helo_ + "\r\n", next);
@@ -366,9 +410,10 @@ bool StartSend(net::Conversation& conversation, const store::ItemRef& item, Cont
     return false;
   }
   const AuthCredentials credentials = Credentials(account);
-  const net::Endpoint endpoint{store::kOutboxIndex,       account,
-                               account.SmtpServer,        account.SmtpPort,
-                               account.SmtpAddr,          account.SmtpAuth == 1,
+  const net::Endpoint endpoint{store::kOutboxIndex,   account,
+                               account.SmtpServer,    account.SmtpPort,
+                               account.SmtpAddr,      account.SmtpTls,
+                               account.SmtpFingerprint, account.SmtpAuth == 1,
                                credentials.savedPassword, credentials.typedPassword};
   return conversation.Start(endpoint, net::ConversationKind::kSend, std::move(handler), false);
 }

@@ -11,8 +11,13 @@
 // authentication (CRAM-MD5, LOGIN, PLAIN), then RSET, MAIL FROM, one RCPT TO per recipient, DATA
 // and the message, and either the account's next item marked for sending or QUIT. A sent item is
 // marked sent (5) and stays in the Outbox; an item whose sending failed in any way is marked
-// failed (7), so that no send cycle picks it again until the user marks it anew.
+// failed (7), so that no send cycle picks it again until the user marks it anew. With SmtpTls
+// STARTTLS the server must offer STARTTLS (RFC 3207) after a first EHLO; then the greeting starts
+// over over TLS, and nothing is sent in clear but EHLO, STARTTLS and perhaps QUIT.
 namespace zelk::smtp {
+
+inline constexpr std::string_view kStartTlsNotOffered = "The server does not offer STARTTLS: no password was sent";
+inline constexpr std::string_view kStartTlsRefused = "The server refused STARTTLS: no password was sent\n\n";
 
 // What follows an accepted message.
 enum class Continuation {

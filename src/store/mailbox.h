@@ -18,6 +18,13 @@ struct FilterRule {
   OptionalText Content2;
 };
 
+// How a connection to a server is secured.
+enum class TlsMode : int {
+  kNone = 0,      // plain TCP
+  kImplicit = 1,  // TLS from the first byte (POP3S on 995, SMTPS on 465)
+  kStartTls = 2,  // plain until STLS (POP3) or STARTTLS (SMTP), then TLS before any login
+};
+
 // One account or local folder. Fields bear the names of their profile keys.
 struct MailBox {
   OptionalText Name;
@@ -56,6 +63,10 @@ struct MailBox {
   int RasMode = 0;
   OptionalText RasEntry;
   int RasReCon = 0;
+  TlsMode PopTls = TlsMode::kNone;
+  OptionalText PopFingerprint;  // a pinned SHA-256 certificate fingerprint: trusted instead of the store
+  TlsMode SmtpTls = TlsMode::kNone;
+  OptionalText SmtpFingerprint;
   std::vector<ItemRef> Items;  // slots may be null while an operation runs
 };
 

@@ -190,5 +190,52 @@ TEST(CliListEdits, DeleteRemovesRowsOnlyWithYesAndCopyInTheOutboxMakesAnUnsentMe
   EXPECT_EQ(RunCli(home, "list '[Outbox]'").out.substr(0, 2), "0\t");  // the copy, never marked for sending
 }
 
+// The value of an account key in the profile's first account section.
+std::string AccountKey(const test::TempDir& home, const std::string& key) {
+  const std::string profile = Profile(home);
+  const std::size_t section = profile.find("[MAILBOX-0]");
+  const std::size_t at = profile.find("\r\n" + key + "=", section);
+  if (section == std::string::npos || at == std::string::npos) return "(none)";
+  const std::size_t start = at + key.size() + 3;
+  return profile.substr(start, profile.find("\r\n", start) - start);
+}
+
+TEST(CliAccounts, TlsOptionsAndTlsPortsChooseEachOther) {
+  const struct {
+    std::string options;
+    std::string stored;  // Port PopTls SmtpPort SmtpTls
+  } cases[] = {
+      {"", "110 0 25 0"},
+      {"--port 995 --smtp-port 465", "995 1 465 1"},
+      {"--tls implicit --smtp-tls implicit", "995 1 465 1"},
+      {"--tls starttls --smtp-tls starttls", "110 2 587 2"},
+      {"--port 995 --tls none --smtp-port 587 --smtp-tls starttls", "995 0 587 2"},
+      {"--tls implicit --port 1995 --smtp-tls implicit --smtp-port 2465", "1995 1 2465 1"},
+  };
+  for (const auto& c : cases) {
+    test::TempDir home;
+    ASSERT_EQ(RunCli(home, "account add Mail --server pop.example " + c.options).status, 0) << c.options;
+    EXPECT_EQ(AccountKey(home, "Port") + " " + AccountKey(home, "PopTls") + " " + AccountKey(home, "SmtpPort") + " " +
+                  AccountKey(home, "SmtpTls"),
+              c.stored)
+        << c.options;
+  }
+  test::TempDir home;
+  const std::string pin(64, 'a');
+  ASSERT_EQ(RunCli(home, "account add Mail --tls implicit --fingerprint " + pin + " --smtp-fingerprint '" +
+                             std::string(32, 'B') + " " + std::string(32, 'c') + "'")
+                .status,
+            0);
+  std::string stored;  // as the error text shows fingerprints
+  for (int pair = 0; pair < 32; ++pair) stored += (pair == 0 ? "" : ":") + std::string(2, 'A');
+  EXPECT_EQ(AccountKey(home, "PopFingerprint"), "\"" + stored + "\"");
+  EXPECT_EQ(AccountKey(home, "SmtpFingerprint").substr(0, 9), "\"BB:BB:BB");
+  for (const std::string& bad :
+       std::vector<std::string>{"--tls ssl", "--smtp-tls STARTTLS", "--fingerprint 12:34",
+                                "--smtp-fingerprint zz" + std::string(62, '0')}) {
+    EXPECT_EQ(RunCli(home, "account add Other " + bad).status, 2) << bad;
+  }
+}
+
 }  // namespace
 }  // namespace zelk

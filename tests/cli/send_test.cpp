@@ -17,6 +17,7 @@
 #include "store/mailbox_file.h"
 #include "support/postfix_server.h"
 #include "support/temp_dir.h"
+#include "support/test_authority.h"
 
 namespace zelk {
 namespace {
@@ -195,6 +196,60 @@ TEST_F(CliSend, EveryWayOfLoggingInDeliversTextAndAttachmentIntact) {
     EXPECT_EQ(parts[1].fileName, "data.bin");
     EXPECT_TRUE(mime::DecodePartData(parts[1], item->Body.value_or("")) == attachment) << item->Subject.value_or("");
   }
+}
+
+// Every way of securing both protocols against real servers with a certificate of the test's own
+// authority: sent over SMTPS and over STARTTLS (the submission port offers AUTH only after it),
+// checked over STLS and over POP3S, downloaded over POP3S, the attachment's bytes intact.
+TEST_F(CliSend, MailGoesAndComesBackOverEveryKindOfTls) {
+  test::TestAuthority authority;
+  authority.TrustInThisProcess();
+  test::PostfixServer server(test::DovecotOptions{.users = {{"u1", "pw1"}, {"u2", "pw2"}},
+                                                  .tls = authority.Issue(test::kLoopbackNames)});
+  test::TempDir home;
+  const int pop3s = server.dovecot().tlsPort();
+  WriteProfile(home,
+               {Reader("Inbox", "u1", "pw1", pop3s, "PopTls=1\r\n"),
+                Reader("Stls", "u1", "pw1", server.dovecot().port(), "PopTls=2\r\n"),
+                Sender("Smtps", "u2", "pw2", server.smtpsPort(), 1, 0, "SmtpTls=1\r\n"),
+                Sender("Submission", "u2", "pw2", server.submissionPort(), 1, 0, "SmtpTls=2\r\n")},
+               "SocLog=1\r\n");
+  const std::string attachment = BinaryData(300 * 1024);
+  ASSERT_TRUE(platform::WriteFileAtomically(home.file("data.bin"), attachment));
+  for (const char* account : {"Smtps", "Submission"}) {
+    const std::string row = OutboxRow(RunCli(home,
+                                             std::string("compose --account ") + account + " --subject " + account +
+                                                 " --attach " + ShellWord(home.file("data.bin")) + " u1@example.org",
+                                             "text\n"));
+    const CliRun send = RunCli(home, "send " + row);
+    ASSERT_EQ(send.status, 0) << account << ": " << send.err << server.LogTail();
+  }
+  ASSERT_TRUE(server.WaitForMessages("u1", 2)) << server.LogTail();
+
+  const CliRun stls = RunCli(home, "check Stls");
+  EXPECT_EQ(stls.status, 0) << stls.err << server.dovecot().LogTail();
+  EXPECT_EQ(Lines(stls.out).size(), 2u);
+  const CliRun check = RunCli(home, "check Inbox");
+  ASSERT_EQ(check.status, 0) << check.err << server.dovecot().LogTail();
+  ASSERT_EQ(RunCli(home, "mark Inbox 1 2 --download").status, 0);
+  const CliRun update = RunCli(home, "update Inbox");
+  ASSERT_EQ(update.status, 0) << update.err;
+
+  store::MailBox box;
+  ASSERT_TRUE(store::LoadMailBox(home.file("MailBox0.dat"), box));
+  ASSERT_EQ(box.Items.size(), 2u);
+  for (const store::ItemRef& item : box.Items) {
+    std::vector<mime::MimePart> parts;
+    (void)mime::GetDisplayText(*item, false, parts, "Windows-1252");
+    ASSERT_EQ(parts.size(), 2u) << item->Subject.value_or("");
+    EXPECT_TRUE(mime::DecodePartData(parts[1], item->Body.value_or("")) == attachment) << item->Subject.value_or("");
+  }
+  // The log names the protocol and cipher of each conversation, and no password.
+  const std::string log = platform::ReadWholeFile(home.file("Zelk.log")).value_or("");
+  EXPECT_TRUE(Has(log, "[Inbox] Secured with TLSv1.3, TLS_")) << log;
+  EXPECT_TRUE(Has(log, "[Stls] STLS\r\n[Stls] +OK")) << log;
+  EXPECT_TRUE(Has(log, "STARTTLS\r\n220 ")) << log;
+  EXPECT_FALSE(Has(log, "pw1") || Has(log, "pw2")) << log;
 }
 
 TEST_F(CliSend, FailuresStopTheRunMarkTheItemFailedAndSayWhy) {

@@ -107,6 +107,35 @@ TEST(Settings, SaveThenLoadGivesBackEveryKey) {
 }
 
 // Every key the program writes, changed in the file, must come back from a load and a save.
+TEST(Settings, TlsKeysFollowTheOlderKeysAndAnOlderProfileReadsAsPlain) {
+  TempDir home;
+  Loaded fresh = Load(home);
+  ASSERT_TRUE(SaveSettings(home.path(), fresh.settings, fresh.table, true));
+  EXPECT_NE(ProfileText(home).find("RasReCon=0\r\nPopTls=0\r\nPopFingerprint=\r\nSmtpTls=0\r\nSmtpFingerprint="),
+            std::string::npos);
+
+  const std::string older = "[GENERAL]\r\nMailBoxCnt=1\r\n[MAILBOX-0]\r\nName=\"Old\"\r\nRasReCon=0\r\n";
+  ASSERT_TRUE(platform::WriteFileAtomically(home.file("Zelk.ini"), older));
+  const Loaded old = Load(home);
+  EXPECT_EQ(old.table.boxes[2]->PopTls, store::TlsMode::kNone);
+  EXPECT_EQ(old.table.boxes[2]->SmtpTls, store::TlsMode::kNone);
+
+  // A value no version wrote reads as no TLS, as an absent key does.
+  const struct {
+    const char* stored;
+    store::TlsMode mode;
+  } cases[] = {{"0", store::TlsMode::kNone}, {"1", store::TlsMode::kImplicit}, {"2", store::TlsMode::kStartTls},
+               {"3", store::TlsMode::kNone}, {"-1", store::TlsMode::kNone}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(platform::WriteFileAtomically(
+        home.file("Zelk.ini"), older + "PopTls=" + c.stored + "\r\nSmtpTls=" + c.stored + "\r\nSmtpFingerprint=\"AB:CD\"\r\n"));
+    Loaded loaded = Load(home);
+    EXPECT_EQ(loaded.table.boxes[2]->PopTls, c.mode) << c.stored;
+    EXPECT_EQ(loaded.table.boxes[2]->SmtpTls, c.mode) << c.stored;
+    EXPECT_EQ(loaded.table.boxes[2]->SmtpFingerprint, "AB:CD");
+  }
+}
+
 TEST(Settings, EveryWrittenKeyIsReadBack) {
   TempDir home;
   Loaded defaults = Load(home);
@@ -128,7 +157,7 @@ TEST(Settings, EveryWrittenKeyIsReadBack) {
     const std::size_t equals = line.find('=');
     const std::string key = line.substr(0, equals);
     const bool fixed = key == "MailBoxCnt" || key == "RasInfoCnt" || key == "FilterCnt" || key == "DataFileDir" ||
-                       key == "StartInit" || key == "pw" || key.ends_with("Pass");
+                       key == "StartInit" || key == "pw" || key.ends_with("Pass") || key.ends_with("Tls");
     if (equals != std::string::npos && !fixed) {
       ++keys;
       const std::string value = line.substr(equals + 1);

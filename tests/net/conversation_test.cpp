@@ -37,6 +37,7 @@ class FunctionHandler final : public ProtocolHandler {
   bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox&, bool) override {
     return function_(conversation, line, error);
   }
+  bool Secured(Conversation&, platform::Text&, store::MailBox&, bool) override { return true; }
 
  private:
   Function function_;

@@ -5,121 +5,14 @@
 #include <algorithm>
 
 #include "filter/filters.h"
+#include "net/check_fixture.h"
 #include "platform/files.h"
 #include "support/dovecot_server.h"
-#include "support/fake_ports.h"
-#include "support/fixed_clock.h"
-#include "support/scripted_server.h"
-#include "support/temp_dir.h"
 
 namespace zelk::net {
 namespace {
 
-using test::Close;
-using test::Expect;
-using test::ScriptedServer;
-using test::ScriptStep;
-using test::Send;
-using Steps = std::vector<ScriptStep>;
-
-std::string Header(int n) {
-  const std::string s = std::to_string(n);
-  return "Message-Id: <" + s + "@x>\r\nX-UIDL: u" + s + "\r\nSubject: s" + s +
-         "\r\nDate: Tue, 3 Jan 2006 01:00:00 +0000\r\n\r\n";
-}
-std::string Reply(const std::string& text) { return "+OK\r\n" + text + ".\r\n"; }
-
-store::ItemRef Item(int n) {
-  auto item = std::make_shared<store::MailItem>();
-  item->No = n;
-  item->MessageId = "<" + std::to_string(n) + "@x>";
-  item->UIDL = "u" + std::to_string(n);
-  return item;
-}
-
-Steps Login() {
-  return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n"),
-          Expect("STAT")};
-}
-// LIST n and TOP n 100 answered with message n.
-Steps Listed(int n) {
-  const std::string s = std::to_string(n);
-  return {Expect("LIST " + s), Send("+OK " + s + " 100\r\n"), Expect("TOP " + s + " 100"),
-          Send(Reply(Header(n) + "body " + s + "\r\n"))};
-}
-Steps Quitting() { return {Expect("QUIT"), Send("+OK bye\r\n"), Close()}; }
-Steps Script(std::initializer_list<Steps> parts) {
-  Steps all;
-  for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-// An account "Work" (user "me", password "secret") at index 2, shown in the list, checked over
-// a conversation with every port recorded.
-struct CheckFixture {
-  test::TempDir home;
-  config::Settings settings;
-  store::MailBoxTable table;
-  platform::PollEventLoop loop;
-  test::FakePorts ports;
-  WorkHooks hooks;
-  ConversationLog log{home.path(), true};
-  test::FixedClock clock{{2006, 1, 2, 3, 10, 5, 9, 0}, 0};
-  mime::LocalZone zone;
-  bool notice = false;
-  std::unique_ptr<Conversation> conversation;
-
-  CheckFixture() {
-    settings.RasCheckEndDisCon = 0;
-    store::Init(table);
-    store::NoSelector selector;
-    store::AddMailBox(table, selector);
-    box().Name = "Work";
-    box().Server = "127.0.0.1";
-    box().User = "me";
-    box().Pass = "secret";
-    conversation =
-        std::make_unique<Conversation>(ConversationParts{loop, ports, ports, ports, hooks, log, clock}, settings, table);
-    conversation->flags.newMailCount = 0;
-  }
-  store::MailBox& box() { return *table.boxes[2]; }
-  void Hold(std::initializer_list<int> numbers) {
-    for (const int n : numbers) store::Append(box(), Item(n));
-  }
-  CheckParts Parts() { return {settings, table, ports, ports, hooks, zone, clock, {}, [this] { return notice; }}; }
-  bool Check(int port, bool loginOnly = false) {
-    box().Port = port;
-    if (!StartCheck(*conversation, 2, loginOnly, Parts())) return false;
-    loop.RunUntil([&] { return conversation->socket() == kNoSocket && !loop.HasTimer(kPollTimer); });
-    return true;
-  }
-  bool Check(ScriptedServer& server, bool loginOnly = false) {
-    const bool started = Check(server.port(), loginOnly);
-    EXPECT_TRUE(server.WaitDone());
-    EXPECT_EQ(server.failures(), "");
-    return started;
-  }
-  std::string Error() const {
-    for (const std::string& call : ports.calls) {
-      if (call.starts_with("message ")) return call.substr(call.find(": ") + 2);
-    }
-    return "";
-  }
-  std::vector<std::string> ListCalls() const {
-    std::vector<std::string> list;
-    for (const std::string& call : ports.calls) {
-      for (const char* kind : {"expect", "insert", "delete", "reset", "select", "scroll", "redraw", "suspend", "resume"}) {
-        if (call.starts_with(kind)) list.push_back(call);
-      }
-    }
-    return list;
-  }
-  std::vector<int> Numbers() {
-    std::vector<int> numbers;
-    for (const auto& item : box().Items) numbers.push_back(item->No);
-    return numbers;
-  }
-};
+using namespace test_support;
 
 TEST(Pop3Check, FirstCheckListsEveryMessageAndQuits) {
   CheckFixture f;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "net/check_fixture.h"
 #include "support/dovecot_server.h"
 #include "support/fake_ports.h"
 #include "support/fixed_clock.h"
@@ -18,18 +19,14 @@ namespace {
 using test::Close;
 using test::Expect;
 using test::ScriptedServer;
-using test::ScriptStep;
 using test::Send;
-using Steps = std::vector<ScriptStep>;
+using test_support::Header;
+using test_support::Quitting;
+using test_support::Reply;
+using test_support::Script;
+using test_support::Steps;
 
 constexpr const char* kNotSynchronised = "Mail numbers not synchronised\n\nNew and existing numbers must agree";
-
-std::string Header(int n) {
-  const std::string s = std::to_string(n);
-  return "Message-Id: <" + s + "@x>\r\nX-UIDL: u" + s + "\r\nSubject: s" + s +
-         "\r\nDate: Tue, 3 Jan 2006 01:00:00 +0000\r\n\r\n";
-}
-std::string Reply(const std::string& text) { return "+OK\r\n" + text + ".\r\n"; }
 
 Steps Login() {
   return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n")};
@@ -38,12 +35,6 @@ Steps Login() {
 Steps Deleted(int n, int as = 0) {
   const std::string s = std::to_string(n);
   return {Expect("TOP " + s + " 0"), Send(Reply(Header(as ? as : n))), Expect("DELE " + s), Send("+OK\r\n")};
-}
-Steps Quitting() { return {Expect("QUIT"), Send("+OK bye\r\n"), Close()}; }
-Steps Script(std::initializer_list<Steps> parts) {
-  Steps all;
-  for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
 }
 
 // An account "Work" (user "me", password "secret") at index 2, shown in the list, checked and

@@ -21,6 +21,13 @@ namespace zelk::smtp::test_support {
 using namespace std::chrono_literals;
 using Steps = std::vector<test::ScriptStep>;
 
+// The parts of a server's script, one after another.
+inline Steps Script(std::initializer_list<Steps> parts) {
+  Steps all;
+  for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 // Accounts "Work" (index 2: me@example.org, user "me", password "secret", no authentication) and
 // "Home"; the Outbox is shown. Message-Ids are off, so a message's text is the same each time.
 struct SendFixture {

@@ -17,14 +17,10 @@ using test::Expect;
 using test::ScriptedServer;
 using test::Send;
 using test::SendPieces;
+using test_support::Script;
 using test_support::SendFixture;
 using test_support::Steps;
 
-Steps Script(std::initializer_list<Steps> parts) {
-  Steps all;
-  for (const Steps& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 Steps Greeting() { return {Send("220 mail.test ESMTP\r\n"), Expect("HELO example.org"), Send("250 hi\r\n")}; }
 Steps Envelope(std::initializer_list<std::string> recipients) {
   Steps steps = {Expect("RSET"), Send("250 ok\r\n"), Expect("MAIL FROM:<me@example.org>"), Send("250 ok\r\n")};

@@ -113,9 +113,10 @@ DovecotServer::DovecotServer(DovecotOptions options) : options_(std::move(option
 
     std::string failure;
     for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
-      const std::vector<int> ports = PickFreePorts(2);
+      const std::vector<int> ports = PickFreePorts(3);
       port_ = ports[0];
       if (options_.authListener) authPort_ = ports[1];
+      if (options_.tls) tlsPort_ = ports[2];
       WriteConfig();
       if (TryStart(&failure)) {
         running_ = true;
@@ -158,7 +159,9 @@ void DovecotServer::WriteConfig() const {
        << "log_path = " << d << "dovecot.log\n"
        << "protocols = pop3\n"
        << "listen = " << options_.address << "\n"
-       << "ssl = no\n"
+       << (options_.tls ? "ssl = required\nssl_cert = <" + options_.tls->certificate + "\nssl_key = <" +
+                               options_.tls->key + "\n"
+                         : "ssl = no\n")
        << "disable_plaintext_auth = no\n"
        << "auth_mechanisms = plain login cram-md5 apop\n"
        << "auth_verbose = yes\n"
@@ -173,7 +176,7 @@ void DovecotServer::WriteConfig() const {
        << "pop3_reuse_xuidl = " << (options_.reuseXuidl ? "yes" : "no") << "\n"
        << "service pop3-login {\n"
        << "  inet_listener pop3 {\n    address = " << options_.address << "\n    port = " << port_ << "\n  }\n"
-       << "  inet_listener pop3s {\n    port = 0\n  }\n"
+       << "  inet_listener pop3s {\n    address = " << options_.address << "\n    port = " << tlsPort_ << "\n  }\n"
        << (root ? "" : "  chroot =\n")
        << "}\n"
        << "service imap-login {\n"

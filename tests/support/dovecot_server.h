@@ -2,8 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "support/test_authority.h"
 
 namespace zelk::test {
 
@@ -21,6 +24,9 @@ struct DovecotOptions {
   bool authListener = false;
   // Where POP3 listens: "127.0.0.1", or "::1" for a server reachable only over IPv6.
   std::string address = "127.0.0.1";
+  // With a certificate: POP3S on tlsPort(), and STLS offered on port() (ssl = required). Dovecot
+  // counts loopback as secure, so port() still takes USER and PASS without STLS.
+  std::optional<ServerIdentity> tls{};
 };
 
 // A private Dovecot POP3 server on 127.0.0.1 (or ::1), for tests that need a real server. Each instance
@@ -43,6 +49,8 @@ class DovecotServer {
   DovecotServer& operator=(const DovecotServer&) = delete;
 
   int port() const { return port_; }
+  // POP3S with DovecotOptions::tls, else 0.
+  int tlsPort() const { return tlsPort_; }
   // The authentication service's port with DovecotOptions::authListener, else 0.
   int authPort() const { return authPort_; }
   // The server's private directory, with a trailing "/".
@@ -65,6 +73,7 @@ class DovecotServer {
   std::string LogTail(std::size_t lines = 20) const;
 
   const std::vector<DovecotUser>& users() const { return options_.users; }
+  const DovecotOptions& options() const { return options_; }
   // The user's Maildir, with a trailing "/", and who owns the mail in it: a delivery agent writes
   // there as this user and group.
   std::string Maildir(const std::string& user) const;
@@ -87,6 +96,7 @@ class DovecotServer {
   DovecotOptions options_;
   std::string dir_;
   int port_ = 0;
+  int tlsPort_ = 0;
   int authPort_ = 0;
   bool running_ = false;
   unsigned mailUid_ = 0;

@@ -94,9 +94,13 @@ PostfixServer::PostfixServer(DovecotOptions mailboxes) {
       fs::remove_all(dir_ + "queue", ignored);
       fs::remove(dir_ + "postfix.log", ignored);
       MakeDirectories();
-      const std::vector<int> ports = PickFreePorts(2);
+      const std::vector<int> ports = PickFreePorts(4);
       port_ = ports[0];
       openPort_ = ports[1];
+      if (dovecot_->tlsPort() != 0) {
+        smtpsPort_ = ports[2];
+        submissionPort_ = ports[3];
+      }
       WriteConfig();
       if (TryStart(&failure)) return;
       if (failure.find("Address already in use") == std::string::npos) break;
@@ -185,6 +189,8 @@ void PostfixServer::WriteConfig() const {
        // Relayed mail waits in the queue rather than going out to the world.
        << "defer_transports = smtp, relay\n"
        << "smtputf8_enable = no\n";
+  const std::optional<ServerIdentity>& tls = mail.options().tls;
+  if (tls) main << "smtpd_tls_cert_file = " << tls->certificate << "\nsmtpd_tls_key_file = " << tls->key << "\n";
   WriteFileOrThrow(dir_ + "conf/main.cf", main.str(), 0644);
 
   const std::string listen = "127.0.0.1:";
@@ -198,6 +204,7 @@ void PostfixServer::WriteConfig() const {
          << "  -o syslog_name=postfix/open\n"
          << "  -o smtpd_sasl_auth_enable=no\n"
          << "  -o smtpd_relay_restrictions=reject_unauth_destination\n"
+         << TlsListeners()
          << "cleanup unix n - n - 0 cleanup\n"
          << "qmgr unix n - n 300 1 qmgr\n"
          << "rewrite unix - - n - - trivial-rewrite\n"
@@ -216,7 +223,8 @@ void PostfixServer::WriteConfig() const {
          << "virtual unix - n n - - virtual\n"
          << "anvil unix - - n - 1 anvil\n"
          << "scache unix - - n - 1 scache\n"
-         << "postlog unix-dgram n - n - 1 postlogd\n";
+         << "postlog unix-dgram n - n - 1 postlogd\n"
+         << "tlsmgr unix - - n 1000? 1 tlsmgr\n";
   WriteFileOrThrow(dir_ + "conf/master.cf", master.str(), 0644);
   // Postfix reads a table file only once it has not changed for a second, in case an editor is
   // still writing it, and would doze 300 ms at a time until then.
@@ -226,6 +234,16 @@ void PostfixServer::WriteConfig() const {
       throw std::runtime_error("PostfixServer: cannot set the time of " + dir_ + file);
     }
   }
+}
+
+std::string PostfixServer::TlsListeners() const {
+  if (smtpsPort_ == 0) return "";
+  const std::string authenticated =
+      "  -o smtpd_sasl_auth_enable=yes\n  -o smtpd_relay_restrictions=permit_sasl_authenticated,reject\n";
+  return "127.0.0.1:" + std::to_string(smtpsPort_) + " inet n - n - - smtpd\n  -o syslog_name=postfix/smtps\n" +
+         "  -o smtpd_tls_wrappermode=yes\n" + authenticated + "127.0.0.1:" + std::to_string(submissionPort_) +
+         " inet n - n - - smtpd\n  -o syslog_name=postfix/submission\n" +
+         "  -o smtpd_tls_security_level=encrypt\n  -o smtpd_tls_auth_only=yes\n" + authenticated;
 }
 
 bool PostfixServer::TryStart(std::string* failure) {
@@ -253,7 +271,10 @@ bool PostfixServer::TryStart(std::string* failure) {
   const auto deadline = ServerClock::now() + kStartTimeout;
   bool exited = false;
   while (!exited && ServerClock::now() < deadline) {
-    if (GreetingArrives(port_, "220", deadline) && GreetingArrives(openPort_, "220", deadline)) return true;
+    if (GreetingArrives(port_, "220", deadline) && GreetingArrives(openPort_, "220", deadline) &&
+        (submissionPort_ == 0 || GreetingArrives(submissionPort_, "220", deadline))) {
+      return true;
+    }
     exited = ::waitpid(master_, nullptr, WNOHANG) == master_;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }

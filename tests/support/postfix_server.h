@@ -22,6 +22,9 @@ namespace zelk::test {
 //    Access denied"). An authenticated client may relay: mail for other domains is accepted and
 //    stays in the queue, since nothing here ever leaves the machine.
 //  - openPort() offers no AUTH and takes mail for the Dovecot users only.
+// With a certificate in the DovecotOptions (which Dovecot uses for POP3S and STLS too), two more
+// listeners as port() with TLS: smtpsPort() (TLS from the first byte, as port 465) and
+// submissionPort() (as port 587: STARTTLS required, AUTH offered only after it).
 // Addresses at example.org that name no user Dovecot had at the start are refused at RCPT TO
 // ("550 5.1.1 ... User unknown"). Each instance has its own directory and ports, so several may
 // run at once. Postfix's master runs only as root; PostfixTest skips its tests otherwise.
@@ -43,6 +46,8 @@ class PostfixServer {
 
   int port() const { return port_; }
   int openPort() const { return openPort_; }
+  int smtpsPort() const { return smtpsPort_; }
+  int submissionPort() const { return submissionPort_; }
   DovecotServer& dovecot() { return *dovecot_; }
   const DovecotServer& dovecot() const { return *dovecot_; }
   // Postfix's private directory, with a trailing "/".
@@ -67,6 +72,7 @@ class PostfixServer {
  private:
   void MakeDirectories() const;
   void WriteConfig() const;
+  std::string TlsListeners() const;
   bool TryStart(std::string* failure);
   void Stop();
 
@@ -74,6 +80,8 @@ class PostfixServer {
   std::string dir_;
   int port_ = 0;
   int openPort_ = 0;
+  int smtpsPort_ = 0;
+  int submissionPort_ = 0;
   pid_t master_ = -1;
 };
 

@@ -4,6 +4,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -24,6 +26,10 @@ ScriptStep SendPieces(std::vector<std::string> pieces, std::chrono::milliseconds
 
 ScriptStep Expect(std::string line) {
   return {ScriptStep::Kind::kExpect, {}, {}, std::move(line)};
+}
+
+ScriptStep AcceptTls(const ServerIdentity& identity) {
+  return {ScriptStep::Kind::kAcceptTls, {identity.certificate, identity.key}, {}, {}};
 }
 
 ScriptStep Close() { return {ScriptStep::Kind::kClose, {}, {}, {}}; }
@@ -84,11 +90,18 @@ ScriptedServer::~ScriptedServer() {
   const std::uint64_t one = 1;
   [[maybe_unused]] const ssize_t ignored = ::write(stop_, &one, sizeof one);
   thread_.join();
+  SSL_free(tls_);
+  SSL_CTX_free(tlsContext_);
   ::close(listener_);
   ::close(stop_);
 }
 
 void ScriptedServer::Run(std::vector<ScriptStep> script) {
+  // OpenSSL writes with write(2): a client gone away must fail the write, not kill the tests.
+  sigset_t pipe;
+  sigemptyset(&pipe);
+  sigaddset(&pipe, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
   if (Accept()) {
     bool silent = false;
     for (const ScriptStep& step : script) {
@@ -116,16 +129,11 @@ bool ScriptedServer::Accept() {
 }
 
 bool ScriptedServer::Play(const ScriptStep& step) {
+  if (step.kind == ScriptStep::Kind::kAcceptTls) return StartTls(step);
   if (step.kind == ScriptStep::Kind::kSend) {
     for (std::size_t i = 0; i < step.pieces.size(); ++i) {
       if (i > 0 && !Pause(stop_, step.pause)) return false;
-      std::string_view rest = step.pieces[i];
-      while (!rest.empty()) {
-        if (!WaitFor(connection_, POLLOUT, stop_, kClientPatience)) return false;
-        const ssize_t sent = ::send(connection_, rest.data(), rest.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && errno != EAGAIN && errno != EINTR) return false;
-        if (sent > 0) rest.remove_prefix(static_cast<std::size_t>(sent));
-      }
+      if (!Transmit(step.pieces[i])) return false;
     }
     return true;
   }
@@ -146,10 +154,42 @@ bool ScriptedServer::Play(const ScriptStep& step) {
   }
 }
 
+bool ScriptedServer::StartTls(const ScriptStep& step) {
+  tlsContext_ = SSL_CTX_new(TLS_server_method());
+  tls_ = tlsContext_ != nullptr ? SSL_new(tlsContext_) : nullptr;
+  const bool ready = tls_ != nullptr && SSL_use_certificate_file(tls_, step.pieces[0].c_str(), SSL_FILETYPE_PEM) == 1 &&
+                     SSL_use_PrivateKey_file(tls_, step.pieces[1].c_str(), SSL_FILETYPE_PEM) == 1 &&
+                     SSL_set_fd(tls_, connection_) == 1 && WaitFor(connection_, POLLIN, stop_, kClientPatience) &&
+                     SSL_accept(tls_) == 1;
+  if (ready) return true;
+  // What the client sends from here on is recorded as it comes.
+  SSL_free(tls_);
+  tls_ = nullptr;
+  Fail("TLS handshake failed");
+  return false;
+}
+
+long ScriptedServer::Receive(char* into, std::size_t size) {
+  if (tls_ == nullptr) return ::recv(connection_, into, size, 0);
+  return SSL_read(tls_, into, static_cast<int>(size));
+}
+
+bool ScriptedServer::Transmit(std::string_view rest) {
+  if (tls_ != nullptr) return SSL_write(tls_, rest.data(), static_cast<int>(rest.size())) == static_cast<int>(rest.size());
+  while (!rest.empty()) {
+    if (!WaitFor(connection_, POLLOUT, stop_, kClientPatience)) return false;
+    const ssize_t sent = ::send(connection_, rest.data(), rest.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno != EAGAIN && errno != EINTR) return false;
+    if (sent > 0) rest.remove_prefix(static_cast<std::size_t>(sent));
+  }
+  return true;
+}
+
 bool ScriptedServer::ReadSome(std::chrono::milliseconds limit) {
-  if (!WaitFor(connection_, POLLIN, stop_, limit)) return false;
+  // Plaintext OpenSSL holds already raises no readiness of the socket.
+  if ((tls_ == nullptr || SSL_pending(tls_) == 0) && !WaitFor(connection_, POLLIN, stop_, limit)) return false;
   char chunk[4096];
-  const ssize_t got = ::recv(connection_, chunk, sizeof chunk, 0);
+  const long got = Receive(chunk, sizeof chunk);
   if (got <= 0) return false;
   const std::lock_guard lock(mutex_);
   bytes_.append(chunk, static_cast<std::size_t>(got));
