@@ -4,12 +4,13 @@
 #include <QDataStream>
 #include <QDir>
 #include <QLocalSocket>
+#include <cstdio>
 
 namespace zelk::gui {
 
 namespace {
 
-// Long enough for a first instance that is busy (a dialog open, a file being written).
+// How often a second start says that it still waits for a busy first instance.
 constexpr int kHandOverWaitMs = 30'000;
 constexpr char kTaken = '+';
 // Local socket paths are limited to about 107 bytes; a deep home gets a path of its own in /tmp.
@@ -36,8 +37,10 @@ SingleInstance::Role SingleInstance::Claim(const std::string& commandLine) {
     if (HandOver(commandLine)) return Role::kHandedOver;
     if (server_.listen(path_)) return Role::kFirst;
     if (server_.serverError() != QAbstractSocket::AddressInUseError) return Role::kFailed;
-    // Nobody answered on it: the socket of a program that ended without removing it.
-    if (!HandOver(commandLine)) QLocalServer::removeServer(path_);
+    // Nobody listens on it: the socket of a program that ended without removing it.
+    QLocalSocket probe;
+    probe.connectToServer(path_);
+    if (!probe.waitForConnected(1000)) QLocalServer::removeServer(path_);
   }
   return Role::kFailed;
 }
@@ -50,8 +53,18 @@ bool SingleInstance::HandOver(const std::string& commandLine) const {
   QDataStream stream(&message, QIODevice::WriteOnly);
   stream << QByteArray::fromStdString(commandLine);
   socket.write(message);
-  if (!socket.waitForBytesWritten(kHandOverWaitMs)) return false;
-  return socket.waitForReadyRead(kHandOverWaitMs) && socket.read(1) == QByteArray(1, kTaken);
+  // A first instance that is busy takes it later: wait as long as it lives, and never send twice.
+  while (socket.state() == QLocalSocket::ConnectedState) {
+    if (socket.bytesToWrite() > 0) {
+      socket.waitForBytesWritten(kHandOverWaitMs);
+      continue;
+    }
+    if (socket.waitForReadyRead(kHandOverWaitMs)) return socket.read(1) == QByteArray(1, kTaken);
+    if (socket.state() == QLocalSocket::ConnectedState) {
+      std::fputs("zelk: waiting for the running Zelk to take the command line\n", stderr);
+    }
+  }
+  return false;
 }
 
 void SingleInstance::Accept() {
