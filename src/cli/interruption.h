@@ -2,6 +2,7 @@
 #include <functional>
 
 #include "platform/event_loop.h"
+#include "platform/stop_signals.h"
 
 namespace zelk::cli {
 
@@ -11,7 +12,6 @@ namespace zelk::cli {
 class Interruption {
  public:
   Interruption(platform::EventLoop& loop, std::function<void()> stop);
-  ~Interruption();
   Interruption(const Interruption&) = delete;
   Interruption& operator=(const Interruption&) = delete;
 
@@ -20,12 +20,10 @@ class Interruption {
   bool interrupted() const { return signals_ > 0; }
 
  private:
-  void OnSignal();
-
   platform::EventLoop& loop_;
   std::function<void()> stop_;
-  int fd_ = -1;
   int signals_ = 0;
+  platform::StopSignals stopSignals_;
 };
 
 }  // namespace zelk::cli

@@ -6,13 +6,9 @@
 
 namespace zelk::cli {
 
-std::string HomeDirectory(const std::optional<std::string>& homeOption) {
-  return platform::ChooseHomeDirectory(platform::HomeDirectoryInputsFromEnvironment(homeOption));
-}
-
 std::optional<Session> OpenSession(const std::optional<std::string>& homeOption, std::string& error) {
   Session session;
-  session.home = HomeDirectory(homeOption);
+  session.home = platform::HomeDirectoryFor(homeOption);
   if (!platform::EnsureDirectory(session.home)) {
     error = "Cannot create the directory " + session.home;
     return std::nullopt;

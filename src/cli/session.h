@@ -20,9 +20,6 @@ struct Session {
   mime::LocalZone zone;
 };
 
-// The home directory of --home DIR, else of the usual places.
-std::string HomeDirectory(const std::optional<std::string>& homeOption);
-
 // The session of the home directory. On failure, the error text is put in `error`.
 std::optional<Session> OpenSession(const std::optional<std::string>& homeOption, std::string& error);
 

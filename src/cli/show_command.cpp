@@ -7,6 +7,7 @@
 #include "mime/display_text.h"
 #include "platform/decimal.h"
 #include "platform/files.h"
+#include "platform/home_directory.h"
 #include "store/list_model.h"
 #include "store/marks.h"
 #include "store/message_parse.h"
@@ -89,7 +90,7 @@ int ShowFile(const GlobalOptions& options, const std::string& path, bool source)
   Session defaults;
   std::optional<Session> session;
   // Only a profile that exists is read: showing a file writes nothing, not even a new profile.
-  const std::string home = HomeDirectory(options.home);
+  const std::string home = platform::HomeDirectoryFor(options.home);
   if (platform::FileSize(home + "Zelk.ini")) {
     std::string error;
     session = OpenSession(options.home, error);

@@ -56,6 +56,10 @@ std::string ChooseHomeDirectory(const HomeDirectoryInputs& inputs) {
   return WithTrailingSlash(inputs.userHome.value_or(".")) + ".config/zelk/";
 }
 
+std::string HomeDirectoryFor(const std::optional<std::string>& homeOption) {
+  return ChooseHomeDirectory(HomeDirectoryInputsFromEnvironment(homeOption));
+}
+
 bool EnsureDirectory(const std::string& path) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string prefix = path.substr(0, slash);

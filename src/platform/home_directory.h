@@ -20,6 +20,9 @@ HomeDirectoryInputs HomeDirectoryInputsFromEnvironment(std::optional<std::string
 // (portable use), $XDG_CONFIG_HOME/zelk/, ~/.config/zelk/. The result always ends in "/".
 std::string ChooseHomeDirectory(const HomeDirectoryInputs& inputs);
 
+// The home directory for --home DIR (or none) and this process's environment.
+std::string HomeDirectoryFor(const std::optional<std::string>& homeOption);
+
 // Creates the directory and its missing parents (mode 0700 for new ones).
 [[nodiscard]] bool EnsureDirectory(const std::string& path);
 

@@ -7,10 +7,10 @@
 
 #include "gui/adapters/qt_event_loop.h"
 #include "gui/app/single_instance.h"
-#include "gui/app/termination_signals.h"
 #include "gui/main_window/main_window.h"
 #include "platform/code_page.h"
 #include "platform/home_directory.h"
+#include "platform/stop_signals.h"
 #include "platform/version.h"
 #include "ui/command_line_rule.h"
 #include "ui/save_all.h"
@@ -58,7 +58,7 @@ int Main(int argc, char** argv) {
   }
 
   ui::ProgramState state;
-  state.home = platform::ChooseHomeDirectory(platform::HomeDirectoryInputsFromEnvironment(homeOption));
+  state.home = platform::HomeDirectoryFor(homeOption);
   if (!platform::EnsureDirectory(state.home)) {
     std::fprintf(stderr, "zelk: cannot create the directory %s\n", state.home.c_str());
     return 1;
@@ -78,7 +78,8 @@ int Main(int argc, char** argv) {
   MainWindow window(state, loop);
   if (!window.Start(commandLine)) return 1;
   instance.received = [&window](const std::string& handed) { window.HandOver(handed); };
-  TerminationSignals termination([&window] { window.Run(MenuCommand::kExit); });
+  // SIGTERM and SIGINT end the program as Exit does: every file written.
+  platform::StopSignals termination(loop, [&window] { window.Run(MenuCommand::kExit); });
   // The desktop session ends: everything is written before the session goes.
   QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
                    [&window](QSessionManager&) { window.Run(MenuCommand::kExit); });
