@@ -131,6 +131,16 @@ bool NetworkCommands::CheckAccount() {
   return net::StartCheck(conversation_, mailbox, false, ForCheck());
 }
 
+void NetworkCommands::MarkUpdateStarted() {
+  net::RunFlags& flags = conversation_.flags;
+  flags.updateOrSend = true;
+  flags.newMailCount = -1;
+  if (settings_.CheckAfterUpdate == 1) {
+    flags.newMailCount = 0;
+    ClearNewMailFlags();
+  }
+}
+
 bool NetworkCommands::UpdateAccount() {
   const int mailbox = table_.selected;
   if (!Idle() || mailbox < store::kSaveboxIndex || mailbox >= BoxCount()) return false;
@@ -156,12 +166,7 @@ bool NetworkCommands::UpdateAccount() {
   flags.autoCheck = false;
   if (account && !Dial(mailbox)) return false;
   flags.cycleRunning = false;
-  flags.updateOrSend = true;
-  flags.newMailCount = -1;
-  if (settings_.CheckAfterUpdate == 1) {
-    flags.newMailCount = 0;
-    ClearNewMailFlags();
-  }
+  MarkUpdateStarted();
   if (!account) {
     StartSendCycle();
     return true;

@@ -129,6 +129,8 @@ class NetworkCommands final : public net::WorkHooks {
   bool Send(const store::ItemRef& item, smtp::Continuation mode);
   bool SendNextFor(int account, smtp::Continuation mode);
   void ClearNewMailFlags();
+  // An update or send counts no new mail, unless CheckAfterUpdate checks the accounts after it.
+  void MarkUpdateStarted();
   // The marked-mail survey of "Update all accounts". `ask`: the deletion question; `tell`:
   // "There is no marked mail" when nothing is to be done.
   bool Survey(bool ask, bool tell);

@@ -108,12 +108,7 @@ bool NetworkCommands::UpdateAll() {
   flags.shift = parts_.shell.ShiftHeld();
   if (!Survey(true, true)) return false;
   flags.autoCheck = false;
-  flags.updateOrSend = true;
-  flags.newMailCount = -1;
-  if (settings_.CheckAfterUpdate == 1) {
-    flags.newMailCount = 0;
-    ClearNewMailFlags();
-  }
+  MarkUpdateStarted();
   StartUpdateAll();
   UpdateAllTick();
   return true;

@@ -54,10 +54,11 @@ inline CliRun RunCli(const TempDir& home, const std::string& args, const std::st
   return run;
 }
 
-// Starts zelk-cli over `home` without waiting for it, for tests that signal it: its stdin is
-// empty, its stdout goes to the home's stdout.txt and its stderr to stderr.txt.
-inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>& args) {
-  std::vector<std::string> words = {ZELK_CLI, "--home", home.path()};
+// Starts `program` over `home` (--home first, then `args`) without waiting for it: its stdin is
+// empty, its stdout and stderr go to the home's files `out` and `err`.
+inline pid_t StartProgram(const char* program, const test::TempDir& home, const std::vector<std::string>& args,
+                          const std::string& out, const std::string& err) {
+  std::vector<std::string> words = {program, "--home", home.path()};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
@@ -65,12 +66,17 @@ inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>&
   posix_spawn_file_actions_t files;
   posix_spawn_file_actions_init(&files);
   posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&files, 1, home.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&files, 2, home.file("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, 1, home.file(out).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&files, 2, home.file(err).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = -1;
-  if (posix_spawn(&pid, ZELK_CLI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
+  if (posix_spawn(&pid, program, &files, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&files);
   return pid;
+}
+
+// zelk-cli, its output in the home's stdout.txt and stderr.txt, for tests that signal it.
+inline pid_t StartCli(const test::TempDir& home, const std::vector<std::string>& args) {
+  return StartProgram(ZELK_CLI, home, args, "stdout.txt", "stderr.txt");
 }
 
 // Starts zelk-cli as StartCli does and kills it with SIGKILL at a random moment within `limit`.

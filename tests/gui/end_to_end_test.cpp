@@ -3,7 +3,6 @@
 // from the files it writes, with zelk-cli.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -23,21 +22,6 @@ namespace zelk::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-pid_t StartProgram(const TempDir& home) {
-  std::vector<std::string> words = {ZELK_GUI, "--home", home.path()};
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 2, home.file("zelk-stderr.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND,
-                                   0600);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, ZELK_GUI, &files, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&files);
-  return pid;
-}
 
 std::string Shell(const std::string& command) {
   FILE* pipe = ::popen(command.c_str(), "r");
@@ -107,7 +91,7 @@ class EndToEnd : public ::testing::Test {
 };
 
 TEST_F(EndToEnd, CheckMarkUpdateSendHandOverAndEndOnSigterm) {
-  pid_ = StartProgram(home_);
+  pid_ = StartProgram(ZELK_GUI, home_, {}, "zelk-stdout.txt", "zelk-stderr.txt");
   ASSERT_GT(pid_, 0);
   window_ = Shell("timeout 15 xdotool search --sync --name '^Zelk$' | head -1");
   ASSERT_FALSE(window_.empty()) << platform::ReadWholeFile(home_.file("zelk-stderr.txt")).value_or("");
@@ -122,7 +106,7 @@ TEST_F(EndToEnd, CheckMarkUpdateSendHandOverAndEndOnSigterm) {
   ASSERT_TRUE(WaitFor([&] { return Marks(home_, "[Outbox]") == "5"; }));
 
   // A second start hands over to the first and ends.
-  const pid_t second = StartProgram(home_);
+  const pid_t second = StartProgram(ZELK_GUI, home_, {}, "second-stdout.txt", "second-stderr.txt");
   EXPECT_TRUE(WaitForExit(second, 10s));
   ::waitpid(second, nullptr, 0);
 

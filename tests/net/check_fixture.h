@@ -99,20 +99,10 @@ struct CheckFixture {
     EXPECT_EQ(server.failures(), "");
     return started;
   }
-  std::string Error() const {
-    for (const std::string& call : ports.calls) {
-      if (call.starts_with("message ")) return call.substr(call.find(": ") + 2);
-    }
-    return "";
-  }
+  std::string Error() const { return test::FirstMessageText(ports); }
   std::vector<std::string> ListCalls() const {
-    std::vector<std::string> list;
-    for (const std::string& call : ports.calls) {
-      for (const char* kind : {"expect", "insert", "delete", "reset", "select", "scroll", "redraw", "suspend", "resume"}) {
-        if (call.starts_with(kind)) list.push_back(call);
-      }
-    }
-    return list;
+    return test::CallsOfKinds(ports,
+                              {"expect", "insert", "delete", "reset", "select", "scroll", "redraw", "suspend", "resume"});
   }
   std::vector<int> Numbers() {
     std::vector<int> numbers;

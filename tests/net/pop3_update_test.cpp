@@ -105,21 +105,8 @@ struct UpdateFixture {
     RunToEnd();
     return true;
   }
-  std::string Error() const {
-    for (const std::string& call : ports.calls) {
-      if (call.starts_with("message ")) return call.substr(call.find(": ") + 2);
-    }
-    return "";
-  }
-  std::vector<std::string> ListCalls() const {
-    std::vector<std::string> list;
-    for (const std::string& call : ports.calls) {
-      for (const char* kind : {"delete", "redraw", "suspend", "resume"}) {
-        if (call.starts_with(kind)) list.push_back(call);
-      }
-    }
-    return list;
-  }
+  std::string Error() const { return test::FirstMessageText(ports); }
+  std::vector<std::string> ListCalls() const { return test::CallsOfKinds(ports, {"delete", "redraw", "suspend", "resume"}); }
   std::vector<std::string> Numbered() {
     std::vector<std::string> numbered;
     for (const auto& slot : box().Items) numbered.push_back(std::to_string(slot->No) + ":" + slot->Subject.value_or(""));

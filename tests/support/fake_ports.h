@@ -1,6 +1,7 @@
 #pragma once
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -66,5 +67,24 @@ class FakePorts final : public ports::DialogPort, public ports::StatusPort, publ
   bool ShiftHeld() const override { return shift; }
   void PlaySound(const platform::Text& file) override { calls.push_back("sound " + file); }
 };
+
+// The text of the first message box the ports showed, "" for none.
+inline std::string FirstMessageText(const FakePorts& ports) {
+  for (const std::string& call : ports.calls) {
+    if (call.starts_with("message ")) return call.substr(call.find(": ") + 2);
+  }
+  return "";
+}
+
+// The recorded calls that begin with one of `kinds`, in order.
+inline std::vector<std::string> CallsOfKinds(const FakePorts& ports, std::initializer_list<const char*> kinds) {
+  std::vector<std::string> found;
+  for (const std::string& call : ports.calls) {
+    for (const char* kind : kinds) {
+      if (call.starts_with(kind)) found.push_back(call);
+    }
+  }
+  return found;
+}
 
 }  // namespace zelk::test

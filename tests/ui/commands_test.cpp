@@ -35,7 +35,7 @@ TEST(CommandStates, FollowTheMailboxTheRowsAndTheConversation) {
   EXPECT_FALSE(s.Enabled(Command::kMarkAsUnread) || s.Enabled(Command::kMarkForDelete));
 }
 
-class Commands : public ::testing::Test {
+class Commands : public test::ProgramTest {
  protected:
   void SetUp() override {
     test::MakeTable(state_, {"Work", "My Home", ""});
@@ -45,7 +45,6 @@ class Commands : public ::testing::Test {
     Box(1).Items = {test::MakeItem("unsent", 0, 0), test::MakeItem("sent", 5, 5)};
     Box(0).Items = {test::MakeItem("kept", 2, 2, "<c>", 1)};
   }
-  store::MailBox& Box(int index) { return *state_.table.boxes[std::size_t(index)]; }
   void Show(int index) {
     SelectMailbox(state_, index, ports_);
     window_.calls.clear();
@@ -60,11 +59,6 @@ class Commands : public ::testing::Test {
     for (const store::ItemRef& item : Box(box).Items) subjects.push_back(*item->Subject);
     return subjects;
   }
-
-  test::TempDir dir_;
-  ProgramState state_;
-  test::FakeWindow window_;
-  WindowPorts ports_ = window_.Ports();
 };
 
 TEST_F(Commands, CommandLineSelectsAnAccountByNameAndLeavesTheAddress) {

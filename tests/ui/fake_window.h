@@ -2,7 +2,10 @@
 #include <algorithm>
 #include <deque>
 
+#include <gtest/gtest.h>
+
 #include "support/fake_ports.h"
+#include "support/temp_dir.h"
 #include "ui/exit_sequence.h"
 
 namespace zelk::test {
@@ -65,5 +68,16 @@ inline void MakeTable(ui::ProgramState& state, const std::vector<std::string>& a
   for (const std::string& name : accounts) state.table.boxes[std::size_t(store::AddMailBox(state.table, none))]->Name = name;
   state.list.settings.LvAutoSort = 0;
 }
+
+// The main window's commands over a state made in memory, with a recording window.
+class ProgramTest : public ::testing::Test {
+ protected:
+  store::MailBox& Box(int index) { return *state_.table.boxes[std::size_t(index)]; }
+
+  TempDir dir_;
+  ui::ProgramState state_;
+  FakeWindow window_;
+  ui::WindowPorts ports_ = window_.Ports();
+};
 
 }  // namespace zelk::test

@@ -12,7 +12,7 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-class WindowRules : public ::testing::Test {
+class WindowRules : public test::ProgramTest {
  protected:
   void SetUp() override {
     test::MakeTable(state_, {"Work", "Home", "Spare"});
@@ -25,7 +25,6 @@ class WindowRules : public ::testing::Test {
     Box(1).Items = {test::MakeItem("unsent", 0, 0)};
     SelectMailbox(state_, 2, ports_);
   }
-  store::MailBox& Box(int index) { return *state_.table.boxes[std::size_t(index)]; }
   Texts Shown() {
     Texts subjects;
     for (int row = 0; row < store::RowCount(state_.list); ++row) {
@@ -33,11 +32,6 @@ class WindowRules : public ::testing::Test {
     }
     return subjects;
   }
-
-  test::TempDir dir_;
-  ProgramState state_;
-  test::FakeWindow window_;
-  WindowPorts ports_ = window_.Ports();
 };
 
 TEST_F(WindowRules, TheShownListFollowsWhatTheNetworkAddsAndDeletes) {

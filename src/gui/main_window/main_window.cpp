@@ -163,17 +163,22 @@ void MainWindow::BuildActions() {
   actions_[MenuCommand::kLan]->setChecked(state_.settings.EnableLAN == 1);
 }
 
+template <typename Bar>
+void MainWindow::AddCommands(Bar& bar, std::span<const std::optional<MenuCommand>> items) {
+  for (const std::optional<MenuCommand>& item : items) {
+    if (item) {
+      bar.addAction(actions_.at(*item));
+    } else {
+      bar.addSeparator();
+    }
+  }
+}
+
 void MainWindow::BuildMenus() {
   for (const bool compact : {false, true}) {
     for (const MenuLayout& layout : compact ? CompactMenus() : NormalMenus()) {
       auto* menu = new QMenu(QString::fromUtf8(layout.title), this);
-      for (const std::optional<MenuCommand>& item : layout.items) {
-        if (item) {
-          menu->addAction(actions_.at(*item));
-        } else {
-          menu->addSeparator();
-        }
-      }
+      AddCommands(*menu, layout.items);
       (compact ? compactMenus_ : normalMenus_).push_back(menu);
     }
   }
@@ -193,14 +198,11 @@ void MainWindow::ApplyLayoutForWidth(int width) {
     ApplyMailMenuTexts();
     if (network_) network_->conversation().compactLayout = compact;
   }
+  std::vector<std::optional<MenuCommand>> buttons = ToolBarButtons(width);
+  if (buttons == toolBarButtons_) return;
+  toolBarButtons_ = std::move(buttons);
   toolBar_->clear();
-  for (const std::optional<MenuCommand>& button : ToolBarButtons(width)) {
-    if (button) {
-      toolBar_->addAction(actions_.at(*button));
-    } else {
-      toolBar_->addSeparator();
-    }
-  }
+  AddCommands(*toolBar_, toolBarButtons_);
 }
 
 void MainWindow::ApplyMailMenuTexts() {
@@ -257,11 +259,8 @@ void MainWindow::MailboxShown(int, const store::ListFocus& focus) {
   ShowCounts();
 }
 
-void MainWindow::ShowMailBox(int mailbox) {
-  if (mailbox != state_.table.selected || state_.list.box != state_.table.boxes[static_cast<std::size_t>(mailbox)].get()) {
-    ui::SelectMailbox(state_, mailbox, ports_);
-  }
-}
+// The network work asks only when the mailbox changed.
+void MainWindow::ShowMailBox(int mailbox) { ui::SelectMailbox(state_, mailbox, ports_); }
 
 void MainWindow::ShowCounts() {
   const ui::StatusCounts counts = ui::CountsFor(state_, !network_ || network_->Idle());
@@ -321,7 +320,6 @@ void MainWindow::RefreshCommandStates() {
   const bool findable = state_.table.selected != store::kOutboxIndex;
   actions_.at(MenuCommand::kFind)->setEnabled(findable);
   actions_.at(MenuCommand::kFindNext)->setEnabled(findable);
-  actions_.at(MenuCommand::kToggleDownloadMark)->setEnabled(!list_->SelectedRows().empty());
   if (network_->ConversationMailbox() < 0 && tray_->State() == ports::TrayState::kBusy) {
     SetTrayState(ports::TrayState::kNormal);
   }

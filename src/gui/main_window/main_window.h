@@ -5,6 +5,9 @@
 #include <QToolBar>
 #include <map>
 #include <memory>
+#include <optional>
+#include <span>
+#include <vector>
 
 #include "gui/adapters/message_boxes.h"
 #include "gui/main_window/command_table.h"
@@ -100,6 +103,9 @@ class MainWindow final : public QMainWindow,
  private:
   void BuildActions();
   void BuildMenus();
+  // A menu's or the tool bar's commands in order, nullopt standing for a separator.
+  template <typename Bar>
+  void AddCommands(Bar& bar, std::span<const std::optional<MenuCommand>> items);
   void BuildToolBar();
   void ApplyLayoutForWidth(int width);
   void ApplyMailMenuTexts();
@@ -135,6 +141,7 @@ class MainWindow final : public QMainWindow,
   std::map<MenuCommand, QAction*> actions_;
   std::vector<QMenu*> normalMenus_;
   std::vector<QMenu*> compactMenus_;
+  std::vector<std::optional<MenuCommand>> toolBarButtons_;  // as the tool bar shows them
   bool compact_ = false;
   bool filling_selector_ = false;  // selector changes made by the core, not the user
   std::unique_ptr<TrayIcon> tray_;
