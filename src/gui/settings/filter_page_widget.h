@@ -1,0 +1,37 @@
+#pragma once
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "filter/filter_page.h"
+
+namespace zelk::gui {
+
+// The "Filter" page: the account's switch and its rules, with add, edit, delete, up and down.
+class FilterPageWidget final : public QObject {
+ public:
+  FilterPageWidget(filter::FilterPage& values, QWidget& page);
+  void Collect();
+
+  void AddRule();
+  void EditRule();
+  void DeleteRule();
+  void Move(bool up);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The list anew from the page's rows, with the page's selection.
+  void ShowRows();
+  void ApplyEnabling();
+  int Selected() const;
+
+  filter::FilterPage& values_;
+  QWidget& page_;
+  QCheckBox* enabled_;
+  QTreeWidget* list_;
+  std::vector<QPushButton*> buttons_;
+};
+
+}  // namespace zelk::gui
