@@ -32,7 +32,7 @@ AccountSettingsSheet::AccountSettingsSheet(store::MailBox& account, config::Sett
     Show(P::kConnection);
     connection_ = new ConnectionPageWidget(*sheet_.connection, page);
   });
-  resize(480, 420);
+  resize(560, 420);
 }
 
 AccountSettingsSheet::~AccountSettingsSheet() = default;

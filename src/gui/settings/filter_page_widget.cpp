@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "gui/adapters/message_boxes.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kStatusColumnWidth = 50;
 constexpr int kColumnWidth = 100;
+constexpr int kCellPadding = 20;  // the style's margins around a cell's text
 
 }  // namespace
 
@@ -28,7 +30,9 @@ FilterPageWidget::FilterPageWidget(filter::FilterPage& values, QWidget& page)
   list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->setHeaderLabels({"Status", "Action", "Item 1", "Content 1", "Item 2", "Content 2"});
-  list_->header()->resizeSection(0, kStatusColumnWidth);
+  // 50 pixels hold "Unused" only in small fonts: wider when the font needs it.
+  const int statusWidth = list_->fontMetrics().horizontalAdvance("Unused") + kCellPadding;
+  list_->header()->resizeSection(0, std::max(kStatusColumnWidth, statusWidth));
   for (int column = 1; column < 6; ++column) list_->header()->resizeSection(column, kColumnWidth);
   list_->installEventFilter(this);
   auto* buttonRow = new QHBoxLayout;
