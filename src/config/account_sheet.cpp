@@ -1,6 +1,7 @@
 #include "config/account_sheet.h"
 
 #include "config/sheet_fields.h"
+#include "platform/line_breaks.h"
 #include "net/fingerprint.h"
 
 namespace zelk::config {
@@ -104,7 +105,7 @@ void ShowAccountPage(AccountSheet& sheet, AccountPage page, const store::MailBox
       if (!sheet.smtp) sheet.smtp = ReadSmtpPage(account);
       break;
     case AccountPage::kSignature:
-      if (!sheet.signature) sheet.signature = EditedLineBreaks(FieldText(account.Signature));
+      if (!sheet.signature) sheet.signature = platform::WithLfLineBreaks(FieldText(account.Signature));
       break;
     case AccountPage::kFilter:
       if (!sheet.filter) sheet.filter.emplace(account);
@@ -128,7 +129,7 @@ std::optional<std::string> CheckAccountSheet(const AccountSheet& sheet) {
 void ConfirmAccountSheet(const AccountSheet& sheet, store::MailBox& account, Settings& settings) {
   if (sheet.pop3) StorePop3(*sheet.pop3, account);
   if (sheet.smtp) StoreSmtp(*sheet.smtp, account);
-  if (sheet.signature) account.Signature = StoredLineBreaks(*sheet.signature);
+  if (sheet.signature) account.Signature = platform::WithCrLfLineBreaks(*sheet.signature);
   if (sheet.filter) sheet.filter->Store(account);
   if (sheet.connection) sheet.connection->Store(account, settings);
 }

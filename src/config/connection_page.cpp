@@ -17,7 +17,8 @@ int ChoiceByLeadingText(const std::vector<platform::Text>& choices, const platfo
   if (text.empty()) return empty;
   const std::size_t units = platform::Utf16Length(text);
   for (int i = 0; i < empty; ++i) {
-    if (platform::EqualIgnoringCase(platform::CutToUtf16Units(choices[static_cast<std::size_t>(i)], units), text)) return i;
+    const std::string_view start = platform::CutToUtf16Units(choices[static_cast<std::size_t>(i)], units);
+    if (platform::EqualIgnoringCase(start, text)) return i;
   }
   return empty;
 }

@@ -1,6 +1,7 @@
 #include "config/options_sheet.h"
 
 #include "config/sheet_fields.h"
+#include "platform/line_breaks.h"
 
 namespace zelk::config {
 
@@ -22,7 +23,9 @@ void ShowOptionsPage(OptionsSheet& sheet, OptionsPage page, const Settings& s) {
       }
       break;
     case OptionsPage::kReply:
-      if (!sheet.reply) sheet.reply = ReplyPage{s.AutoQuotation == 1, s.QuotationChar, EditedLineBreaks(s.ReHeader)};
+      if (!sheet.reply) {
+        sheet.reply = ReplyPage{s.AutoQuotation == 1, s.QuotationChar, platform::WithLfLineBreaks(s.ReHeader)};
+      }
       break;
     case OptionsPage::kCheck:
       if (!sheet.check) {
@@ -62,7 +65,7 @@ void ConfirmOptionsSheet(const OptionsSheet& sheet, Settings& s) {
   if (const auto& p = sheet.reply) {
     s.AutoQuotation = Flag(p->quote);
     s.QuotationChar = CutField(p->quotationChar);
-    s.ReHeader = StoredLineBreaks(p->replyHeader);
+    s.ReHeader = platform::WithCrLfLineBreaks(p->replyHeader);
   }
   if (const auto& p = sheet.check) {
     s.ShowNewMailMessage = Flag(p->newMailMessage);

@@ -17,9 +17,4 @@ platform::Text CutField(std::string_view text);
 // The text a field shows for a value (none shows empty).
 platform::Text FieldText(const store::OptionalText& value);
 
-// Multi-line fields (signature, reply header) keep CR LF line breaks, as mail text has them; an
-// edit control gives and takes LF alone.
-platform::Text StoredLineBreaks(std::string_view edited);
-platform::Text EditedLineBreaks(std::string_view stored);
-
 }  // namespace zelk::config

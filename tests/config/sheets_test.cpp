@@ -3,7 +3,7 @@
 #include "config/account_sheet.h"
 #include "config/initialise_rules.h"
 #include "config/options_sheet.h"
-#include "config/sheet_fields.h"
+#include "platform/line_breaks.h"
 
 namespace zelk::config {
 namespace {
@@ -239,12 +239,12 @@ TEST(Initialise, NextCheckStartAndTheSizeText) {
   EXPECT_EQ(MailCountText(12345), "12345");
 }
 
-TEST(SheetFields, MultiLineTextsKeepCrLfInStoreAndLfInTheEditor) {
+TEST(LineBreaks, MultiLineFieldsKeepCrLfInStoreAndLfInTheEditor) {
   const struct {
     const char *edited, *stored;
   } cases[] = {{"a\nb", "a\r\nb"}, {"\n", "\r\n"}, {"a\r\nb", "a\r\nb"}, {"", ""}, {"a\rb", "a\rb"}};
-  for (const auto& c : cases) EXPECT_EQ(StoredLineBreaks(c.edited), c.stored) << c.edited;
-  EXPECT_EQ(EditedLineBreaks("a\r\nb\r\n"), "a\nb\n");
+  for (const auto& c : cases) EXPECT_EQ(platform::WithCrLfLineBreaks(c.edited), c.stored) << c.edited;
+  EXPECT_EQ(platform::WithLfLineBreaks("a\r\nb\r\n"), "a\nb\n");
 }
 
 }  // namespace

@@ -31,7 +31,8 @@ TEST(FilterPage, CommandsKeepTheOrderAndTheSelectionWhereTheListSays) {
       {"up at the top does nothing", [](FilterPage& p) { p.Select(0), p.MoveUp(0); }, "ABC", 0},
       {"down swaps with the row below", [](FilterPage& p) { p.MoveDown(0); }, "BAC", 1},
       {"down at the bottom does nothing", [](FilterPage& p) { p.Select(2), p.MoveDown(2); }, "ABC", 2},
-      {"out of range does nothing", [](FilterPage& p) { p.Select(1), p.Delete(5), p.Replace(-1, Row("Z:")); }, "ABC", 1},
+      {"out of range does nothing",
+       [](FilterPage& p) { p.Select(1), p.Delete(5), p.Replace(-1, Row("Z:")); }, "ABC", 1},
   };
   for (const auto& c : cases) {
     store::MailBox box;

@@ -137,7 +137,9 @@ TEST(FirstStart, TheAccountTypedIntoTheSheetChecksItsMailOverStls) {
   TestAuthority authority;
   DovecotServer server(DovecotOptions{.users = {{"u1", "pw1"}}, .tls = authority.Issue(kLoopbackNames)});
   authority.TrustInThisProcess();  // and so in the program started below
-  for (const char* subject : {"first", "second"}) server.DeliverMessage("u1", std::string("Subject: ") + subject + "\r\n\r\nText\r\n");
+  for (const char* subject : {"first", "second"}) {
+    server.DeliverMessage("u1", std::string("Subject: ") + subject + "\r\n\r\nText\r\n");
+  }
   TempDir home;  // nothing in it: the first start
 
   const pid_t pid = StartProgram(ZELK_GUI, home, {}, "zelk-stdout.txt", "zelk-stderr.txt");

@@ -1,6 +1,5 @@
 #include "gui/settings/filter_rule_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 
@@ -44,9 +43,6 @@ FilterRuleDialog::FilterRuleDialog(const filter::FilterRow& row, QWidget* parent
   }
   action_->setCurrentIndex(row.action >= 0 && row.action < filter::kActionCount ? row.action : 0);
   action_->setObjectName("action");
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* form = new QFormLayout(this);
   form->addRow(enabled_);
   form->addRow("Action:", action_);
@@ -55,7 +51,7 @@ FilterRuleDialog::FilterRuleDialog(const filter::FilterRow& row, QWidget* parent
   form->addRow(new QLabel("AND", this));
   form->addRow("Item2:", item2_);
   form->addRow("Content2:", content2_);
-  form->addRow(buttons);
+  form->addRow(NewOkCancel(*this));
   connect(enabled_, &QCheckBox::toggled, this, [this] { ApplyEnabling(); });
   ApplyEnabling();
 }

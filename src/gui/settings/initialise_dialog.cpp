@@ -1,6 +1,5 @@
 #include "gui/settings/initialise_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -40,13 +39,10 @@ InitialiseDialog::InitialiseDialog(store::MailBox& account, QWidget* parent)
   size->setObjectName("totalSize");
   figures->addRow("# of Mails:", count);
   figures->addRow("Total Size:", size);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group);
   layout->addLayout(figures);
-  layout->addWidget(buttons);
+  layout->addWidget(NewOkCancel(*this));
 }
 
 void InitialiseDialog::accept() {

@@ -1,7 +1,6 @@
 #include "gui/settings/sheet_widgets.h"
 
 #include <QAbstractItemView>
-#include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -49,6 +48,13 @@ QComboBox* NewTlsChoice(store::TlsMode mode, const char* name, QWidget* parent) 
   return choice;
 }
 
+QDialogButtonBox* NewOkCancel(QDialog& dialog) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  return buttons;
+}
+
 void ApplyListFont(QWidget* root, const config::Settings& settings) {
   if (settings.LvFontName.empty()) return;
   QFont font(ToQt(settings.LvFontName));
@@ -64,12 +70,9 @@ void ApplyListFont(QWidget* root, const config::Settings& settings) {
 PropertySheet::PropertySheet(const char* title, const config::Settings& settings, QWidget* parent)
     : QDialog(parent), settings_(settings), tabs_(new QTabWidget(this)) {
   setWindowTitle(QString::fromUtf8(title));
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_, 1);
-  layout->addWidget(buttons);
+  layout->addWidget(NewOkCancel(*this));
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { Shown(index); });
 }
 

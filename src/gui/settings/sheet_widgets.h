@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -28,6 +29,9 @@ QSpinBox* NewNumberField(int value, int minimum, int maximum, const char* name, 
 QCheckBox* NewBox(const char* label, bool checked, const char* name, QWidget* parent);
 // "None", "Implicit TLS", "STARTTLS" in the order of store::TlsMode.
 QComboBox* NewTlsChoice(store::TlsMode mode, const char* name, QWidget* parent);
+
+// OK and Cancel under a dialog, wired to accept and reject.
+QDialogButtonBox* NewOkCancel(QDialog& dialog);
 
 // Every edit, combo-box and list control under `root` in the list font, when one is set.
 void ApplyListFont(QWidget* root, const config::Settings& settings);

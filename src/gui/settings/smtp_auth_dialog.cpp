@@ -1,6 +1,5 @@
 #include "gui/settings/smtp_auth_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 
 #include "gui/settings/sheet_widgets.h"
@@ -14,14 +13,11 @@ SmtpAuthDialog::SmtpAuthDialog(const config::SmtpAuth& values, QWidget* parent)
       password_(NewPasswordField(values.password, "smtpPassword", this)) {
   setWindowTitle("SMTP-AUTH");
   setObjectName("smtpAuthDialog");
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* form = new QFormLayout(this);
   form->addRow(usePop3_);
   form->addRow("Username:", user_);
   form->addRow("Password:", password_);
-  form->addRow(buttons);
+  form->addRow(NewOkCancel(*this));
   connect(usePop3_, &QCheckBox::toggled, this, [this] { ApplyEnabling(); });
   ApplyEnabling();
 }
