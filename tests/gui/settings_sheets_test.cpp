@@ -121,7 +121,10 @@ TEST_F(SettingsSheets, CancelChangesNothingOnAnyPage) {
 }
 
 TEST_F(SettingsSheets, TheSmtpAuthSetupFollowsItsBoxAndItsFieldsTheUseOfThePop3Login) {
+  settings_.LvFontName = "Monospace";  // the list font, for the fields of pages and their dialogs
+  settings_.LvFontSize = 17;
   auto sheet = OpenSheet();
+  EXPECT_EQ(Find(*sheet, "popServer")->font().pointSize(), 17);
   ShowTab(*sheet, "SMTP");
   auto* setup = Find<QPushButton>(*sheet, "smtpAuthSetup");
   EXPECT_FALSE(setup->isEnabled());
@@ -131,6 +134,7 @@ TEST_F(SettingsSheets, TheSmtpAuthSetupFollowsItsBoxAndItsFieldsTheUseOfThePop3L
   OnNextModal([](QWidget& dialog) {
     auto* usePop3 = Find<QCheckBox>(dialog, "usePop3");
     EXPECT_TRUE(usePop3->isChecked());
+    EXPECT_EQ(Find(dialog, "smtpUser")->font().pointSize(), 17);
     EXPECT_FALSE(Find(dialog, "smtpUser")->isEnabled() || Find(dialog, "smtpPassword")->isEnabled());
     usePop3->setChecked(false);
     EXPECT_TRUE(Find(dialog, "smtpUser")->isEnabled() && Find(dialog, "smtpPassword")->isEnabled());

@@ -81,7 +81,7 @@ void Pop3PageWidget::Collect() {
              FromQt(fingerprint_->text())};
 }
 
-SmtpPageWidget::SmtpPageWidget(config::SmtpPage& values, QWidget& page)
+SmtpPageWidget::SmtpPageWidget(config::SmtpPage& values, QWidget& page, const config::Settings& settings)
     : QObject(&page),
       values_(values),
       name_(NewField(values.name, "userName", &page)),
@@ -115,8 +115,9 @@ SmtpPageWidget::SmtpPageWidget(config::SmtpPage& values, QWidget& page)
   TabInOrder({name_, address_, server_, port_, tls_, auth_, setup_, popBeforeSmtp_, copyToSelf_, fingerprint_});
   setup_->setEnabled(auth_->isChecked());
   connect(auth_, &QCheckBox::toggled, setup_, &QWidget::setEnabled);
-  connect(setup_, &QPushButton::clicked, this, [this] {
+  connect(setup_, &QPushButton::clicked, this, [this, &settings] {
     SmtpAuthDialog dialog(values_.auth, setup_->window());
+    ApplyListFont(&dialog, settings);
     if (dialog.exec() == QDialog::Accepted) values_.auth = dialog.Values();
   });
 }

@@ -28,7 +28,8 @@ class Pop3PageWidget final : public QObject {
 
 class SmtpPageWidget final : public QObject {
  public:
-  SmtpPageWidget(config::SmtpPage& values, QWidget& page);
+  // `settings`: the list font for the "SMTP-AUTH" dialog.
+  SmtpPageWidget(config::SmtpPage& values, QWidget& page, const config::Settings& settings);
   void Collect();
 
  private:

@@ -18,7 +18,7 @@ AccountSettingsSheet::AccountSettingsSheet(store::MailBox& account, config::Sett
   });
   AddPage("SMTP", [this](QWidget& page) {
     Show(P::kSmtp);
-    smtp_ = new SmtpPageWidget(*sheet_.smtp, page);
+    smtp_ = new SmtpPageWidget(*sheet_.smtp, page, settings_);
   });
   AddPage("Signature", [this](QWidget& page) {
     Show(P::kSignature);
@@ -26,7 +26,7 @@ AccountSettingsSheet::AccountSettingsSheet(store::MailBox& account, config::Sett
   });
   AddPage("Filter", [this](QWidget& page) {
     Show(P::kFilter);
-    filter_ = new FilterPageWidget(*sheet_.filter, page);
+    filter_ = new FilterPageWidget(*sheet_.filter, page, settings_);
   });
   AddPage("Connection", [this](QWidget& page) {
     Show(P::kConnection);

@@ -20,10 +20,11 @@ constexpr int kCellPadding = 20;  // the style's margins around a cell's text
 
 }  // namespace
 
-FilterPageWidget::FilterPageWidget(filter::FilterPage& values, QWidget& page)
+FilterPageWidget::FilterPageWidget(filter::FilterPage& values, QWidget& page, const config::Settings& settings)
     : QObject(&page),
       values_(values),
       page_(page),
+      settings_(settings),
       enabled_(NewBox("Enable filter", values.enabled, "filterEnabled", &page)),
       list_(new QTreeWidget(&page)) {
   list_->setObjectName("filterList");
@@ -85,19 +86,26 @@ void FilterPageWidget::ApplyEnabling() {
   for (QPushButton* button : buttons_) button->setEnabled(enabled_->isChecked());
 }
 
+std::optional<filter::FilterRow> FilterPageWidget::AskRule(const filter::FilterRow& row) {
+  FilterRuleDialog dialog(row, page_.window());
+  ApplyListFont(&dialog, settings_);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Row();
+}
+
 void FilterPageWidget::AddRule() {
-  FilterRuleDialog dialog(filter::FilterRow{}, page_.window());
-  if (dialog.exec() != QDialog::Accepted) return;
-  values_.Add(dialog.Row());
+  const std::optional<filter::FilterRow> rule = AskRule(filter::FilterRow{});
+  if (!rule) return;
+  values_.Add(*rule);
   ShowRows();
 }
 
 void FilterPageWidget::EditRule() {
   const int row = Selected();
   if (row < 0) return;
-  FilterRuleDialog dialog(values_.rows()[static_cast<std::size_t>(row)], page_.window());
-  if (dialog.exec() != QDialog::Accepted) return;
-  values_.Replace(row, dialog.Row());
+  const std::optional<filter::FilterRow> rule = AskRule(values_.rows()[static_cast<std::size_t>(row)]);
+  if (!rule) return;
+  values_.Replace(row, *rule);
   ShowRows();
 }
 

@@ -3,6 +3,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <optional>
+
+#include "config/settings.h"
 #include "filter/filter_page.h"
 
 namespace zelk::gui {
@@ -10,7 +13,8 @@ namespace zelk::gui {
 // The "Filter" page: the account's switch and its rules, with add, edit, delete, up and down.
 class FilterPageWidget final : public QObject {
  public:
-  FilterPageWidget(filter::FilterPage& values, QWidget& page);
+  // `settings`: the list font for the rule dialog.
+  FilterPageWidget(filter::FilterPage& values, QWidget& page, const config::Settings& settings);
   void Collect();
 
   void AddRule();
@@ -27,8 +31,12 @@ class FilterPageWidget final : public QObject {
   void ApplyEnabling();
   int Selected() const;
 
+  // The rule dialog on `row`, in the list font; nothing when cancelled.
+  std::optional<filter::FilterRow> AskRule(const filter::FilterRow& row);
+
   filter::FilterPage& values_;
   QWidget& page_;
+  const config::Settings& settings_;
   QCheckBox* enabled_;
   QTreeWidget* list_;
   std::vector<QPushButton*> buttons_;
