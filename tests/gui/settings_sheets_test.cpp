@@ -297,6 +297,17 @@ TEST_F(FirstStart, TheSheetOpensForTheNewAccountAndCancellingLeavesTheProgramUsa
   window_->Run(gui::MenuCommand::kAccountAdd);
   EXPECT_EQ(store::AccountCount(state_.table), 2);
 
+  // Initialise: where the next check starts, and the last message seen forgotten.
+  Box(store::kFirstAccountIndex + 1).LastMessageId = "<last@example.org>";
+  OnNextModal([](QWidget& dialog) {
+    Find<QRadioButton>(dialog, "fromItem")->setChecked(true);
+    Find<QSpinBox>(dialog, "itemNumber")->setValue(3);
+    static_cast<QDialog&>(dialog).accept();
+  });
+  window_->Run(gui::MenuCommand::kInitialise);
+  EXPECT_EQ(Box(store::kFirstAccountIndex + 1).LastNo, 3);
+  EXPECT_EQ(Box(store::kFirstAccountIndex + 1).LastMessageId, std::nullopt);
+
   // Options: confirmed, and the profile written with AutoSave.
   OnNextModal([](QWidget& sheet) {
     static_cast<gui::PropertySheet&>(sheet).tabs().setCurrentIndex(5);
