@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the desktop program on the demo's mail (docs/screenshots/):
 # the main window, the thread view, the compact layout of a narrow window and the new-mail
-# notice. Runs on a private X server (Xvfb).
+# notice, and every page of the settings sheets. Runs on a private X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
@@ -40,3 +40,26 @@ shot "$window" thread-view.png
 keys ctrl+t
 xdotool windowsize --sync "$window" 400 460
 shot "$window" compact-layout.png
+xdotool windowsize --sync "$window" 760 460
+
+# A sheet opened by the menu keys `$1`, titled `$2`: each page in turn (Ctrl+Tab), then closed.
+sheet_pages() {
+  local open=$1 title=$2 prefix=$3
+  shift 3
+  keys $open
+  local sheet
+  sheet=$(timeout 15 xdotool search --sync --name "^$title\$" | head -1)
+  local first=1
+  for page in "$@"; do
+    [ $first = 1 ] || xdotool windowfocus --sync "$sheet" key ctrl+Tab
+    first=0
+    shot "$sheet" "$prefix-$page.png"
+  done
+  xdotool windowfocus --sync "$sheet" key Escape
+}
+sheet_pages "alt+a e" "Account Settings" account-settings pop3 smtp signature filter connection
+sheet_pages "alt+f o" "Global Options" global-options recv send reply check dial-up other
+keys alt+a i
+initialise=$(timeout 15 xdotool search --sync --name '^Initialise$' | head -1)
+shot "$initialise" initialise.png
+xdotool windowfocus --sync "$initialise" key Escape

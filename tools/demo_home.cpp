@@ -38,6 +38,9 @@ void FillAccount(store::MailBox& box, const DemoAccount& account) {
     box.SmtpServer = "";
   }
   box.SmtpAuth = 1;  // as the POP3 user (AuthUserPass 0), checked by the demo's Dovecot
+  // Rules to show on the settings' filter page; no demo message matches them.
+  box.FilterEnable = 1;
+  box.Filters = {{1, 0, "Subject:", "*[ads]*", "", ""}, {0, 3, "From:", "*@spam.example", "Subject:", "*offer*"}};
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 
 #include "cli/command_window.h"
 #include "cli/commands.h"
-#include "net/fingerprint.h"
+#include "config/account_sheet.h"
+#include "config/initialise_rules.h"
 #include "platform/decimal.h"
 #include "ui/account_commands.h"
 #include "ui/mailbox_selection.h"
@@ -29,11 +30,6 @@ struct AccountOptions {
   store::OptionalText smtpFingerprint;
 };
 
-// The ports of implicit TLS (RFC 8314), and of mail submission, where STARTTLS lives.
-constexpr int kPop3sPort = 995;
-constexpr int kSmtpsPort = 465;
-constexpr int kSubmissionPort = 587;
-
 std::optional<store::TlsMode> ParseTlsMode(const std::string& text) {
   if (text == "none") return store::TlsMode::kNone;
   if (text == "implicit") return store::TlsMode::kImplicit;
@@ -43,9 +39,9 @@ std::optional<store::TlsMode> ParseTlsMode(const std::string& text) {
 
 // A pin as the error texts print it, whatever form it was typed in.
 store::OptionalText ParsePin(const std::string& text) {
-  const std::optional<net::Fingerprint> fingerprint = net::ReadFingerprint(text);
-  if (!fingerprint) return std::nullopt;
-  return net::FingerprintText(*fingerprint);
+  std::optional<platform::Text> pin = config::PinText(text);
+  if (!pin || pin->empty()) return std::nullopt;
+  return pin;
 }
 
 std::optional<int> ParsePort(const std::string& text) {
@@ -88,33 +84,37 @@ bool ParseAddOptions(const std::vector<std::string>& words, AccountOptions& opti
   return true;
 }
 
-// The settings sheet confirmed with these fields; the others keep their defaults.
-void FillSheet(store::MailBox& box, const std::string& name, const AccountOptions& options) {
-  box.Name = name;
-  if (options.server) box.Server = options.server;
-  if (options.port) box.Port = *options.port;
-  if (options.user) box.User = options.user;
-  if (options.address) box.MailAddress = options.address;
-  if (options.smtpServer) box.SmtpServer = options.smtpServer;
-  if (options.smtpPort) box.SmtpPort = *options.smtpPort;
-  // A TLS mode without a port brings its usual port; a TLS port without a mode, implicit TLS.
-  if (options.tls) {
-    box.PopTls = *options.tls;
-    if (!options.port && box.PopTls == store::TlsMode::kImplicit) box.Port = kPop3sPort;
-  } else if (box.Port == kPop3sPort) {
-    box.PopTls = store::TlsMode::kImplicit;
+// Port and TLS mode as the sheet's POP3 or SMTP page takes them: a mode without a port brings
+// its usual port, a port without a mode that of its own mode.
+void ChooseTls(config::MailService service, const std::optional<int>& port, const std::optional<store::TlsMode>& tls,
+               int& pagePort, store::TlsMode& pageTls) {
+  if (tls) {
+    pagePort = port ? *port : config::PortAfterModeChange(service, pageTls, *tls, pagePort);
+    pageTls = *tls;
+  } else if (port) {
+    pagePort = *port;
+    pageTls = config::ModeForPort(service, *port);
   }
-  if (options.smtpTls) {
-    box.SmtpTls = *options.smtpTls;
-    if (!options.smtpPort && box.SmtpTls != store::TlsMode::kNone) {
-      box.SmtpPort = box.SmtpTls == store::TlsMode::kImplicit ? kSmtpsPort : kSubmissionPort;
-    }
-  } else if (box.SmtpPort == kSmtpsPort) {
-    box.SmtpTls = store::TlsMode::kImplicit;
-  }
-  if (options.fingerprint) box.PopFingerprint = options.fingerprint;
-  if (options.smtpFingerprint) box.SmtpFingerprint = options.smtpFingerprint;
-  box.PopAddr.clear();  // a new server is resolved afresh
+}
+
+// The settings sheet's POP3 and SMTP pages filled in with these fields and confirmed.
+void FillSheet(store::MailBox& box, config::Settings& settings, const std::string& name,
+               const AccountOptions& options) {
+  config::AccountSheet sheet;
+  config::ShowAccountPage(sheet, config::AccountPage::kPop3, box, settings, {});
+  config::ShowAccountPage(sheet, config::AccountPage::kSmtp, box, settings, {});
+  config::Pop3Page& pop3 = *sheet.pop3;
+  config::SmtpPage& smtp = *sheet.smtp;
+  pop3.name = name;
+  if (options.server) pop3.server = *options.server;
+  if (options.user) pop3.user = *options.user;
+  if (options.address) smtp.address = *options.address;
+  if (options.smtpServer) smtp.server = *options.smtpServer;
+  ChooseTls(config::MailService::kPop3, options.port, options.tls, pop3.port, pop3.tls);
+  ChooseTls(config::MailService::kSmtp, options.smtpPort, options.smtpTls, smtp.port, smtp.tls);
+  if (options.fingerprint) pop3.fingerprint = *options.fingerprint;
+  if (options.smtpFingerprint) smtp.fingerprint = *options.smtpFingerprint;
+  config::ConfirmAccountSheet(sheet, box, settings);
 }
 
 // The empty account a profile without accounts gets at start: `add` fills it rather than
@@ -130,7 +130,7 @@ int Add(CommandWindow& window, const std::string& name, const AccountOptions& op
   if (name.empty()) return Fail("An account needs a name");
   if (store::FindMailBox(window.state.table, name) >= 0) return Fail("A mailbox named " + name + " exists already");
   window.accountSheet = [&](store::MailBox& box) {
-    FillSheet(box, name, options);
+    FillSheet(box, window.state.settings, name, options);
     return true;
   };
   if (IsFirstStartPlaceholder(window.state.table)) {
@@ -168,7 +168,7 @@ int Move(CommandWindow& window, int index, bool up) {
 // LastNo as the initialise dialog sets it: -1 lists the server afresh, n starts at message n.
 int Initialise(CommandWindow& window, int index, int from) {
   window.initialiseDialog = [from](store::MailBox& box) {
-    box.LastNo = from >= 1 ? from : -1;
+    box.LastNo = config::LastNoAfterInitialise(config::InitialiseFrom::kItemNumber, from);
     return true;
   };
   window.state.table.selected = index;

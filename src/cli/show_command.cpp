@@ -8,6 +8,7 @@
 #include "platform/decimal.h"
 #include "platform/files.h"
 #include "platform/home_directory.h"
+#include "platform/line_breaks.h"
 #include "store/list_model.h"
 #include "store/marks.h"
 #include "store/message_parse.h"
@@ -17,16 +18,6 @@
 namespace zelk::cli {
 
 namespace {
-
-std::string WithLfLineEnds(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-  }
-  return out;
-}
 
 // The parts the viewer offers to save (its attachment commands): every part but the shown text
 // part, unless the whole message is one part of its own kind.
@@ -54,8 +45,8 @@ int Print(const store::MailItem& item, const store::OptionalText& accountAddress
           const config::Settings& settings) {
   std::vector<mime::MimePart> parts;
   const mime::DisplayText shown = mime::GetDisplayText(item, source, parts, settings.UndeclaredCharset);
-  std::string out = WithLfLineEnds(viewer::HeaderPaneText(item, accountAddress, true));
-  out += "\n\n" + WithLfLineEnds(shown.text);
+  std::string out = platform::WithLfLineBreaks(viewer::HeaderPaneText(item, accountAddress, true));
+  out += "\n\n" + platform::WithLfLineBreaks(shown.text);
   if (!out.ends_with('\n')) out += '\n';
   for (const std::size_t i : OfferedAttachments(parts, source)) {
     out += "Attachment " + std::to_string(i) + ": " + OneLine(AttachmentLabel(parts[i])) + "\n";

@@ -14,6 +14,7 @@
 #include "cli/cli_run.h"
 #include "config/password.h"
 #include "platform/files.h"
+#include "support/dovecot_server.h"
 #include "support/postfix_server.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
@@ -119,6 +120,58 @@ TEST_F(EndToEnd, CheckMarkUpdateSendHandOverAndEndOnSigterm) {
       << platform::ReadWholeFile(home_.file("zelk-stderr.txt")).value_or("");
   EXPECT_EQ(Marks(home_, "Work"), "222");
   EXPECT_NE(platform::ReadWholeFile(home_.file("Zelk.ini")).value_or("").find("WindowWidth="), std::string::npos);
+}
+
+// A profile value as the file holds it, quotes and all; empty when the key is missing.
+std::string ProfileValue(const std::string& profile, const std::string& key) {
+  const std::size_t at = profile.find("\r\n" + key + "=");
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + key.size() + 3;
+  return profile.substr(from, profile.find("\r\n", from) - from);
+}
+
+TEST(FirstStart, TheAccountTypedIntoTheSheetChecksItsMailOverStls) {
+  if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server: run under xvfb-run";
+  std::string why;
+  if (DovecotServer::CheckInstalled(&why) != DovecotServer::Presence::kInstalled) GTEST_SKIP() << why;
+  TestAuthority authority;
+  DovecotServer server(DovecotOptions{.users = {{"u1", "pw1"}}, .tls = authority.Issue(kLoopbackNames)});
+  authority.TrustInThisProcess();  // and so in the program started below
+  for (const char* subject : {"first", "second"}) {
+    server.DeliverMessage("u1", std::string("Subject: ") + subject + "\r\n\r\nText\r\n");
+  }
+  TempDir home;  // nothing in it: the first start
+
+  const pid_t pid = StartProgram(ZELK_GUI, home, {}, "zelk-stdout.txt", "zelk-stderr.txt");
+  ASSERT_GT(pid, 0);
+  const auto stop = [&] {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  };
+  const std::string sheet = Shell("timeout 15 xdotool search --sync --name '^Account Settings$' | head -1");
+  if (sheet.empty()) stop();
+  ASSERT_FALSE(sheet.empty()) << platform::ReadWholeFile(home.file("zelk-stderr.txt")).value_or("");
+  // Account, server, port, TLS (none, implicit, STARTTLS), user, password; Return is OK.
+  const std::string typing = "xdotool windowfocus --sync " + sheet + " type --delay 20 'Work\t127.0.0.1\t'" +
+                             " && xdotool key --delay 50 ctrl+a && xdotool type --delay 20 '" +
+                             std::to_string(server.port()) + "\t' && xdotool key --delay 50 Down Down Tab" +
+                             " && xdotool type --delay 20 'u1\tpw1' && xdotool key Return";
+  EXPECT_EQ(std::system(typing.c_str()), 0);
+  const std::string window = Shell("timeout 15 xdotool search --sync --name '^Zelk' | head -1");
+  ASSERT_TRUE(WaitFor([&] { return ProfileValue(platform::ReadWholeFile(home.file("Zelk.ini")).value_or(""),
+                                                "Name") == "\"Work\""; }));
+  EXPECT_EQ(std::system(("xdotool windowfocus --sync " + window + " key ctrl+n").c_str()), 0);
+  const bool listed = WaitFor([&] { return Marks(home, "Work") == "11"; });
+  stop();
+  EXPECT_TRUE(listed) << Marks(home, "Work") << server.LogTail();
+
+  const std::string profile = platform::ReadWholeFile(home.file("Zelk.ini")).value_or("");
+  EXPECT_EQ(ProfileValue(profile, "Server"), "\"127.0.0.1\"");
+  EXPECT_EQ(ProfileValue(profile, "Port"), std::to_string(server.port()));
+  EXPECT_EQ(ProfileValue(profile, "User"), "\"u1\"");
+  EXPECT_EQ(ProfileValue(profile, "Pass"), "\"" + config::EncodePassword("u1", "pw1") + "\"");
+  EXPECT_EQ(ProfileValue(profile, "PopTls"), "2");
+  EXPECT_EQ(profile.find("pw1"), std::string::npos);
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "gui/settings/account_settings_sheet.h"
+#include "gui/settings/initialise_dialog.h"
 #include "ui/command_line_rule.h"
 #include "ui/mailbox_selection.h"
 #include "ui/save_all.h"
@@ -275,14 +277,14 @@ void MainWindow::ResortList() {
   });
 }
 
-bool MainWindow::EditAccount(int) {
-  NotThereYet("Account Settings");
-  return false;
+bool MainWindow::EditAccount(int mailbox) {
+  AccountSettingsSheet sheet(*state_.table.boxes[static_cast<std::size_t>(mailbox)], state_.settings, *link_, this);
+  return sheet.exec() == QDialog::Accepted;
 }
 
-bool MainWindow::InitialiseAccount(int) {
-  NotThereYet("Initialise");
-  return false;
+bool MainWindow::InitialiseAccount(int mailbox) {
+  InitialiseDialog dialog(*state_.table.boxes[static_cast<std::size_t>(mailbox)], this);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 void MainWindow::SetTitle(const platform::Text& title) { setWindowTitle(QString::fromStdString(title)); }

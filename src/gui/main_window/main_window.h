@@ -126,6 +126,7 @@ class MainWindow final : public QMainWindow,
   void OnHeaderClicked(int column);
   void ShowMailMenu(const QPoint& where);
   void DeleteSelectedAccount();
+  void ShowOptions();
   void About();
 
   ui::ProgramState& state_;

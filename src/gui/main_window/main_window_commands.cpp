@@ -3,6 +3,7 @@
 #include <QMessageBox>
 
 #include "gui/main_window/main_window.h"
+#include "gui/settings/global_options_sheet.h"
 #include "platform/version.h"
 #include "ui/account_commands.h"
 #include "ui/list_commands.h"
@@ -52,7 +53,7 @@ void MainWindow::Run(MenuCommand command) {
     case M::kMoveDown: store::MoveDown(state_.table, *this); break;
     case M::kInitialise: (void)ui::InitialiseAccount(state_, ports_); break;
     case M::kAddressBook: NotThereYet("The address book"); break;
-    case M::kOptions: NotThereYet("Global Options"); break;
+    case M::kOptions: ShowOptions(); break;
     case M::kCheck: (void)network_->CheckAccount(); break;
     case M::kCheckAll: (void)network_->CheckAll(); break;
     case M::kUpdate: (void)network_->UpdateAccount(); break;
@@ -145,6 +146,16 @@ void MainWindow::DeleteSelectedAccount() {
   (void)ui::DeleteAccount(state_, network_->ConversationMailbox(), ports_);
   // The conversation and a cycle move down with the accounts after the deleted one.
   if (state_.table.boxes.size() < before) network_->MailboxDeleted(deleted);
+}
+
+void MainWindow::ShowOptions() {
+  GlobalOptionsSheet sheet(state_.settings, this);
+  (void)sheet.exec();  // confirmed or not, the timer, the icon and the profile follow the settings
+  const config::OptionsAftermath after = config::AftermathOfOptions(state_.settings);
+  network_->ArmAutoCheck();
+  tray_->SetShown(after.trayIcon);
+  // A failed write loses nothing: the profile is written again when the program ends.
+  if (after.saveProfile) (void)config::SaveSettings(state_.home, state_.settings, state_.table, false);
 }
 
 void MainWindow::About() {
