@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+
+#include "gui/address_book/address_book_dialog.h"
+#include "gui/viewer/viewer_window.h"
+#include "platform/files.h"
+#include "window_fixture.h"
+
+namespace zelk::test {
+namespace {
+
+store::ItemRef Message(const char* subject, int status, std::string body) {
+  auto item = std::make_shared<store::MailItem>();
+  item->Subject = subject;
+  item->From = "Ann <ann@example.org>";
+  item->To = "me@example.org, bob@example.org";
+  item->Date = "07/12/2026 10:00";
+  item->Status = item->Mark = status;
+  item->Body = std::move(body);
+  item->Download = 1;
+  return item;
+}
+
+std::string Lines(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "line " + std::to_string(i) + "\r\n";
+  return text;
+}
+
+class ViewerWindowTest : public WindowFixture {
+ protected:
+  void SetUp() override {
+    fill = [](store::MailBoxTable& table) {
+      store::ItemRef attached = Message("attached", 2,
+                                        "--b\r\nContent-Type: text/plain\r\n\r\nSee the files.\r\n"
+                                        "--b\r\nContent-Type: application/pdf; name=\"r.pdf\"\r\n"
+                                        "Content-Transfer-Encoding: base64\r\n\r\nJVBERi0xLjQK\r\n"
+                                        "--b\r\nContent-Type: image/png\r\n\r\nPNG\r\n--b--\r\n");
+      attached->Multipart = 1;
+      attached->ContentType = "multipart/mixed; boundary=b";
+      table.boxes[2]->Items = {Message("long", 1, Lines(400)), attached, Message("next", 1, "short\r\n")};
+      table.boxes[0]->Items = {};
+    };
+    configure = [](config::Settings& settings) { settings.LvAutoSort = 0; };
+    WriteHome({"Work"});
+    StartWindow();
+    window_->show();
+  }
+  gui::ViewerWindow& Open(int row) {
+    window_->list().SelectRow(row, true);
+    window_->Run(gui::MenuCommand::kOpen);
+    EXPECT_NE(window_->viewer(), nullptr);
+    return *window_->viewer();
+  }
+  static std::vector<std::string> EntriesAfterShowDate(QMenu& menu) {
+    std::vector<std::string> entries;
+    bool fixedSeen = false;
+    for (const QAction* action : menu.actions()) {
+      if (fixedSeen) {
+        entries.push_back(action->isSeparator() ? "-" : action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+      }
+      fixedSeen = fixedSeen || action->text() == "Show &date";
+    }
+    return entries;
+  }
+};
+
+TEST_F(ViewerWindowTest, ShowsTheMessageAndOffersItsAttachments) {
+  gui::ViewerWindow& viewer = Open(1);
+  EXPECT_EQ(viewer.windowTitle(), "Mail View - Work");
+  EXPECT_EQ(viewer.headerPane().text().toStdString(),
+            "From: Ann <ann@example.org>\nSubject: attached (To: me@example.org, bob@example.org)");
+  EXPECT_EQ(viewer.textPane().toPlainText().toStdString(), "See the files.");
+  EXPECT_EQ(EntriesAfterShowDate(viewer.editMenu()),
+            (std::vector<std::string>{"-", "&View source", "&Delete attach", "-", "r.pdf", "image/png"}));
+
+  std::string saved;
+  viewer.askSavePath = [&](const QString& proposed, const QString& suffix, const QString&) {
+    saved = proposed.toStdString() + "|" + suffix.toStdString();
+    return std::optional<QString>(QString::fromStdString(dir_.file("out.pdf")));
+  };
+  viewer.RunAttachment(501);
+  EXPECT_EQ(saved, "r.pdf|");
+  EXPECT_EQ(platform::ReadWholeFile(dir_.file("out.pdf")), "%PDF-1.4\n");
+
+  viewer.Run(gui::ViewerCommand::kViewSource);
+  EXPECT_NE(viewer.textPane().toPlainText().indexOf("--b"), -1);
+  EXPECT_EQ(EntriesAfterShowDate(viewer.editMenu()), (std::vector<std::string>{"-", "&View text"}));
+  viewer.Run(gui::ViewerCommand::kShowDate);
+  EXPECT_TRUE(viewer.headerPane().text().endsWith("\nDate: 07/12/2026 10:00"));
+}
+
+TEST_F(ViewerWindowTest, SpacePagesDownThenMovesToTheNextUnreadMessage) {
+  gui::ViewerWindow& viewer = Open(0);
+  viewer.resize(500, 300);
+  QApplication::processEvents();
+  EXPECT_EQ(Box(2).Items[0]->Status, store::kStatusRead);
+  gui::ViewerTextPane& pane = viewer.textPane();
+  int pages = 0;
+  while (!pane.EndVisible() && pages < 200) {
+    const int before = pane.verticalScrollBar()->value();
+    QTest::keyClick(&pane, Qt::Key_Space);
+    EXPECT_GT(pane.verticalScrollBar()->value(), before);
+    ++pages;
+  }
+  EXPECT_GT(pages, 1);
+  EXPECT_EQ(viewer.shown().item, Box(2).Items[0]);  // still on the long message
+  QTest::keyClick(&pane, Qt::Key_Space);
+  EXPECT_EQ(viewer.shown().item, Box(2).Items[2]);  // the read one in between is passed over
+  EXPECT_EQ(window_->list().FocusedRow(), 2);
+  QTest::keyClick(&pane, Qt::Key_Backspace);
+  EXPECT_EQ(viewer.shown().item, Box(2).Items[1]);
+  QTest::keyClick(&pane, Qt::Key_Space, Qt::ControlModifier);  // next unread: none left below or above
+  EXPECT_EQ(viewer.shown().item, Box(2).Items[1]);
+  QTest::keyClick(&pane, Qt::Key_Escape);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(window_->viewer(), nullptr);
+}
+
+TEST_F(ViewerWindowTest, BookInChooseModeGivesTheRowsInListOrder) {
+  for (const char* address : {"a@x", "skip@x", "b@x", "c@x"}) {
+    auto entry = std::make_shared<store::MailItem>();
+    entry->To = address;
+    state_.table.addressBook.Items.push_back(entry);
+  }
+  gui::AddressBookDialog dialog(state_, gui::BookMode::kChoose, window_.get());
+  QTreeWidget& list = dialog.list();
+  for (const int row : {3, 0, 2}) list.topLevelItem(row)->setSelected(true);  // clicked out of order
+  dialog.MoveUp();  // "^" keeps the selection and the order of the rows chosen
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.chosen(), "a@x, b@x, c@x");
+  EXPECT_EQ(*state_.table.addressBook.Items[2]->To, "b@x");  // a@x was at the top: nothing moved
+  EXPECT_EQ(platform::ReadWholeFile(dir_.file("Address.lst")), "a@x\r\nskip@x\r\nb@x\r\nc@x\r\n");
+}
+
+}  // namespace
+}  // namespace zelk::test
