@@ -37,10 +37,10 @@ AddressInformationDialog::AddressInformationDialog(ui::ProgramState& state, cons
     connect(b, &QPushButton::clicked, this, slot);
     buttons->addWidget(b);
   };
-  button("Address book", [this] { AddToBook(); });
-  button("Reply", [this] { Reply(); });
-  button("New mail", [this] { NewMail(); });
-  button("Close", [this] { reject(); });
+  button("&Address book", [this] { AddToBook(); });
+  button("&Reply", [this] { Reply(); });
+  button("&New mail", [this] { NewMail(); });
+  button("&Close", [this] { reject(); });
   layout->addLayout(buttons);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { NewMail(); });
   new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), list_, [this] { list_->selectAll(); });

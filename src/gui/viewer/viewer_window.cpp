@@ -68,6 +68,7 @@ ViewerWindow::ViewerWindow(ViewerHost host) : host_(std::move(host)) {
   header_->setContentsMargins(4, 2, 4, 2);
   header_->setFrameShape(QFrame::StyledPanel);
   text_ = new ViewerTextPane(central);
+  text_->document()->setDocumentMargin(6);
   layout->addWidget(header_);
   layout->addWidget(text_, 1);
   setCentralWidget(central);
