@@ -50,6 +50,7 @@ void ShowItem(ShownMessage& shown, ui::ProgramState& state, const store::ItemRef
   store::MarkShown(*item);
   const int row = store::RowOfItem(state.list, item.get());
   if (row >= 0) ports.list.RedrawRow(row);
+  ports.window.ShowCounts();
 
   shown.item = item;
   shown.mailbox = mailbox;
@@ -58,6 +59,8 @@ void ShowItem(ShownMessage& shown, ui::ProgramState& state, const store::ItemRef
   shown.title = ViewerTitle(box, *item);
   shown.header = HeaderPaneText(*item, ReaderAddress(state.table, mailbox, *item), state.settings.ViewShowDate == 1);
   const mime::DisplayText text = mime::GetDisplayText(*item, source, shown.parts, state.settings.UndeclaredCharset);
+  shown.partsBody = item->Body ? item->Body->data() : nullptr;
+  shown.partsBodySize = item->Body ? item->Body->size() : 0;
   shown.pane = PaneText(text.text);
   shown.menu = AttachmentMenuFor(shown.parts, *item, source);
 }
@@ -65,6 +68,11 @@ void ShowItem(ShownMessage& shown, ui::ProgramState& state, const store::ItemRef
 bool StillInViewedMailbox(const ShownMessage& shown, const store::MailBoxTable& table) {
   if (!shown.item || shown.mailbox < 0 || shown.mailbox >= static_cast<int>(table.boxes.size())) return false;
   return store::Contains(*table.boxes[static_cast<std::size_t>(shown.mailbox)], shown.item.get());
+}
+
+bool PartsStillValid(const ShownMessage& shown) {
+  return shown.item && shown.item->Body && shown.item->Body->data() == shown.partsBody &&
+         shown.item->Body->size() == shown.partsBodySize;
 }
 
 }  // namespace zelk::viewer

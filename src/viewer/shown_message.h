@@ -35,6 +35,8 @@ struct ShownMessage {
   int mailbox = -1;     // the mailbox shown in the main window when it was displayed
   bool source = false;
   std::vector<mime::MimePart> parts;  // positions into the item's Body, for the attachment commands
+  const char* partsBody = nullptr;    // the Body the positions were read from, and its size
+  std::size_t partsBodySize = 0;
   platform::Text title;
   platform::Text header;  // the header pane, lines joined by CR LF
   platform::Text pane;    // the text pane
@@ -55,6 +57,10 @@ void ShowItem(ShownMessage& shown, ui::ProgramState& state, const store::ItemRef
 // Commands on the shown message need it still in the mailbox it was shown from ("No Mail in the
 // list" otherwise).
 bool StillInViewedMailbox(const ShownMessage& shown, const store::MailBoxTable& table);
+
+// The parts still describe the item's Body: an update that fetched the whole message meanwhile
+// replaced it, and positions into the old text would save the wrong bytes.
+bool PartsStillValid(const ShownMessage& shown);
 inline constexpr char kNoMailInList[] = "No Mail in the list";
 
 }  // namespace zelk::viewer

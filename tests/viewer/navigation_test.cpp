@@ -78,6 +78,9 @@ TEST_F(Navigation, ShowingMarksReadKeepsTheDeleteMarkAndFollowsTheMailbox) {
   EXPECT_EQ(shown.header, "From: a@b\r\nSubject: w2");  // the reader's own address is left out
   EXPECT_EQ(shown.pane, "text");
   EXPECT_TRUE(StillInViewedMailbox(shown, state_.table));
+  EXPECT_TRUE(PartsStillValid(shown));
+  item->Body = "the whole text, fetched by an update";
+  EXPECT_FALSE(PartsStillValid(shown));
   ui::SelectMailbox(state_, 3, ports_);
   EXPECT_TRUE(StillInViewedMailbox(shown, state_.table));  // the mailbox it was shown from counts
   Box(2).Items.erase(Box(2).Items.begin() + 2);

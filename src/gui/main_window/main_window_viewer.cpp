@@ -39,7 +39,6 @@ void MainWindow::OpenViewer(int row, bool internalOnly) {
         }});
   }
   viewer_->Show(item);
-  ShowCounts();
 }
 
 void MainWindow::FindFromList(bool next) {

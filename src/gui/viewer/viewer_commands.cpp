@@ -188,6 +188,11 @@ void ViewerWindow::SaveAs() {
 }
 
 void ViewerWindow::RunAttachment(int command) {
+  if (!viewer::PartsStillValid(shown_)) {
+    // The message changed under the menu: show it as it is now, with its entries.
+    Show(shown_.item, shown_.source);
+    return;
+  }
   const std::optional<std::size_t> part = viewer::PartOfCommand(command, shown_.parts.size());
   if (part) SaveAttachment(*part);
 }

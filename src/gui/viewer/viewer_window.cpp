@@ -111,6 +111,10 @@ void ViewerWindow::BuildMenus() {
     if (entry.command == C::kFind || entry.command == C::kWordWrap) editMenu_->addSeparator();
     add(editMenu_, entry);
   }
+  // The main window may have moved to the Outbox meanwhile, where nothing is searched.
+  connect(editMenu_, &QMenu::aboutToShow, this, [this] {
+    actions_.at(C::kFind)->setEnabled(host_.state.table.selected != store::kOutboxIndex);
+  });
   // Ctrl+Shift+R answers as Ctrl+R.
   actions_.at(C::kReply)->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_R), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)});
   actions_.at(C::kCopy)->setEnabled(false);
