@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QShortcut>
+#include <new>
 
 #include "compose/mailto.h"
 #include "gui/address_book/address_entry_dialog.h"
@@ -148,8 +149,13 @@ void AddressBookDialog::accept() {
     chosen_ = book::JoinSelectedAddresses(Rows(), Selection());
     if (!chosen_) return (void)Warn();
   }
-  if (!book::ConfirmRows(state_.table, Rows(), state_.settings, state_.home)) {
-    QMessageBox::warning(this, "Error", "Save File error");
+  try {
+    if (!book::ConfirmRows(state_.table, Rows(), state_.settings, state_.home)) {
+      QMessageBox::warning(this, "Error", "Save File error");
+    }
+  } catch (const std::bad_alloc&) {
+    QMessageBox::warning(this, "Error", "Memory Allocation error");
+    return;
   }
   state_.settings.AddColSize = {list_->columnWidth(0), list_->columnWidth(1)};
   QDialog::accept();

@@ -135,14 +135,14 @@ void ViewerWindow::SearchRows() {
     if (++checked % 256 == 0) QApplication::processEvents();
     return searchAborted_;
   };
-  searching_ = true;
   searchAborted_ = false;
   for (;;) {
+    searching_ = true;
     const viewer::RowsResult result =
         viewer::FindInRows(host_.state.list, from, request, settings.UndeclaredCharset, aborted);
-    if (result.outcome == viewer::RowsOutcome::kAborted) break;
+    searching_ = false;
+    if (result.outcome == viewer::RowsOutcome::kAborted) return;
     if (result.outcome == viewer::RowsOutcome::kFound) {
-      searching_ = false;
       ShowRow(result.row);
       if (result.inSubject) return;
       const std::u16string pane = text_->toPlainText().toStdU16String();
@@ -151,11 +151,10 @@ void ViewerWindow::SearchRows() {
     }
     if (dialogs_.ShowMessage(viewer::RedoCaption(findText), viewer::kRedoQuestion, ports::MessageIcon::kQuestion,
                              ports::MessageButtons::kYesNo, true) != ports::Answer::kYes) {
-      break;
+      return;
     }
     from = 0;
   }
-  searching_ = false;
 }
 
 // --- Saving and handing on ---
