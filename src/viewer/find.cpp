@@ -60,6 +60,15 @@ std::size_t SearchStart(std::size_t findPosition, std::size_t selectionStart) {
   return selectionStart + 1 != findPosition ? selectionStart : findPosition;
 }
 
+ShownResult FindInShownText(std::u16string_view pane, std::u16string_view needle, std::size_t findPosition,
+                            std::size_t selectionStart, bool matchCase, bool allFind) {
+  const std::size_t start = SearchStart(findPosition, selectionStart);
+  if (const auto hit = FindInText(pane, needle, start, matchCase)) return {ShownOutcome::kHit, *hit};
+  if (allFind) return {ShownOutcome::kSearchRows};
+  if (const auto hit = FindInText(pane, needle, 0, matchCase)) return {ShownOutcome::kHit, *hit};
+  return {ShownOutcome::kNotFound};
+}
+
 RowsResult FindInRows(const store::ListModel& list, int from, const FindRequest& request,
                       std::string_view fallbackCharset, const std::function<bool()>& aborted) {
   RowsResult result;

@@ -27,6 +27,22 @@ std::optional<std::size_t> FindInText(std::u16string_view text, std::u16string_v
 // user moved the caret since, then the start of the selection.
 std::size_t SearchStart(std::size_t findPosition, std::size_t selectionStart);
 
+enum class ShownOutcome {
+  kHit,         // select it
+  kSearchRows,  // nothing more here: on through the following messages (AllFind)
+  kNotFound,    // not in this text at all: say so
+};
+
+struct ShownResult {
+  ShownOutcome outcome = ShownOutcome::kNotFound;
+  std::size_t position = 0;  // of the hit
+};
+
+// A search of the text shown, from SearchStart; without AllFind a miss starts once more from the
+// top of the text.
+ShownResult FindInShownText(std::u16string_view pane, std::u16string_view needle, std::size_t findPosition,
+                            std::size_t selectionStart, bool matchCase, bool allFind);
+
 enum class RowsOutcome { kFound, kNotFound, kAborted };
 
 struct RowsResult {

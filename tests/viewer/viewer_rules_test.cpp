@@ -142,6 +142,29 @@ TEST(Find, CaretRuleAndLetterCase) {
   EXPECT_EQ(SearchStart(11, 10), 11u);  // the caret stayed on the last hit
   EXPECT_EQ(SearchStart(11, 3), 3u);    // moved: from the caret
   EXPECT_EQ(NotFoundText("x"), "\"x\" not found");
+
+  // "word" at 0 and 10; the caret (selection start) and the last hit decide where a search starts.
+  const std::u16string pane = u"word .... word ....";
+  const struct {
+    std::size_t findPosition, selectionStart;
+    bool allFind;
+    ShownOutcome outcome;
+    std::size_t position;
+  } shown[] = {
+      {0, 0, true, ShownOutcome::kHit, 0},
+      {1, 0, true, ShownOutcome::kHit, 10},          // the caret stayed on the last hit: the next one
+      {1, 12, false, ShownOutcome::kHit, 0},         // only above the caret: once more from the top
+      {1, 12, true, ShownOutcome::kSearchRows, 0},   // on to the next messages instead
+      {11, 10, false, ShownOutcome::kHit, 0},
+  };
+  for (const auto& c : shown) {
+    const ShownResult result = FindInShownText(pane, u"WORD", c.findPosition, c.selectionStart, false, c.allFind);
+    EXPECT_EQ(result.outcome, c.outcome) << c.findPosition << " " << c.selectionStart;
+    if (c.outcome == ShownOutcome::kHit) {
+      EXPECT_EQ(result.position, c.position) << c.findPosition;
+    }
+  }
+  EXPECT_EQ(FindInShownText(pane, u"none", 0, 0, false, false).outcome, ShownOutcome::kNotFound);
   EXPECT_EQ(RedoCaption("x"), "Look up \"x\"");
 }
 

@@ -114,14 +114,18 @@ void ViewerWindow::Find(bool next) {
 
 void ViewerWindow::SearchShown() {
   const config::Settings& settings = host_.state.settings;
-  const std::u16string pane = text_->toPlainText().toStdU16String();
-  const auto selectionStart = static_cast<std::size_t>(text_->textCursor().selectionStart());
-  const std::size_t start = viewer::SearchStart(findPosition_, selectionStart);
-  if (const auto hit = viewer::FindInText(pane, findText_, start, settings.MatchCase == 1)) return SelectHit(*hit);
-  if (settings.AllFind == 1) return SearchRows();
-  if (const auto hit = viewer::FindInText(pane, findText_, 0, settings.MatchCase == 1)) return SelectHit(*hit);
-  dialogs_.ShowMessage(viewer::kFindCaption, viewer::NotFoundText(QString::fromStdU16String(findText_).toStdString()),
-                       ports::MessageIcon::kInformation, ports::MessageButtons::kOk);
+  const viewer::ShownResult result = viewer::FindInShownText(
+      text_->toPlainText().toStdU16String(), findText_, findPosition_,
+      static_cast<std::size_t>(text_->textCursor().selectionStart()), settings.MatchCase == 1, settings.AllFind == 1);
+  switch (result.outcome) {
+    case viewer::ShownOutcome::kHit: SelectHit(result.position); break;
+    case viewer::ShownOutcome::kSearchRows: SearchRows(); break;
+    case viewer::ShownOutcome::kNotFound:
+      dialogs_.ShowMessage(viewer::kFindCaption,
+                           viewer::NotFoundText(QString::fromStdU16String(findText_).toStdString()),
+                           ports::MessageIcon::kInformation, ports::MessageButtons::kOk);
+      break;
+  }
 }
 
 void ViewerWindow::SearchRows() {
