@@ -28,9 +28,11 @@ QApplication& Application() {
   static int argc = 1;
   static char name[] = "zelk_bench";
   static char* argv[] = {name, nullptr};
-  static const std::unique_ptr<QApplication> application = [] {
+  // Never destroyed: at exit Qt's own statics may be gone before a static application, and its
+  // destructor crashed the run before the figures were printed.
+  static QApplication* const application = [] {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    return std::make_unique<QApplication>(argc, argv);
+    return new QApplication(argc, argv);
   }();
   return *application;
 }
