@@ -2,6 +2,7 @@
 
 #include <QMenu>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTest>
 
 #include "gui/address_book/address_book_dialog.h"
@@ -41,7 +42,8 @@ class ViewerWindowTest : public WindowFixture {
                                         "--b\r\nContent-Type: image/png\r\n\r\nPNG\r\n--b--\r\n");
       attached->Multipart = 1;
       attached->ContentType = "multipart/mixed; boundary=b";
-      table.boxes[2]->Items = {Message("long", 1, Lines(400)), attached, Message("next", 1, "short\r\n")};
+      table.boxes[2]->Items = {Message("long", 1, Lines(400)), attached, Message("next", 1, "short\r\n"),
+                               Message("mixed", 2, "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D world\r\nhello \xE4\xB8\x96\xE7\x95\x8C\r\n")};
       table.boxes[0]->Items = {};
     };
     configure = [](config::Settings& settings) { settings.LvAutoSort = 0; };
@@ -91,6 +93,18 @@ TEST_F(ViewerWindowTest, ShowsTheMessageAndOffersItsAttachments) {
   EXPECT_EQ(EntriesAfterShowDate(viewer.editMenu()), (std::vector<std::string>{"-", "&View text"}));
   viewer.Run(gui::ViewerCommand::kShowDate);
   EXPECT_TRUE(viewer.headerPane().text().endsWith("\nDate: 07/12/2026 10:00"));
+}
+
+TEST_F(ViewerWindowTest, EachLineTakesItsOwnDirectionAndLongLinesWrapAtWords) {
+  gui::ViewerWindow& viewer = Open(3);
+  const QTextDocument& document = *viewer.textPane().document();
+  EXPECT_EQ(document.firstBlock().textDirection(), Qt::RightToLeft);  // begins with Hebrew
+  EXPECT_EQ(document.findBlockByNumber(1).textDirection(), Qt::LeftToRight);
+  EXPECT_EQ(viewer.textPane().wordWrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+  viewer.Run(gui::ViewerCommand::kWordWrap);
+  EXPECT_EQ(viewer.textPane().lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(state_.settings.WordBreakFlag, 0);
+  EXPECT_EQ(viewer.textPane().toPlainText().toStdString(), "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D world\nhello \xE4\xB8\x96\xE7\x95\x8C\n");
 }
 
 TEST_F(ViewerWindowTest, SpacePagesDownThenMovesToTheNextUnreadMessage) {
