@@ -36,7 +36,8 @@ void MainWindow::OpenViewer(int row, bool internalOnly) {
         [this] {
           ShowAndRaise();
           WindowActivated();
-        }});
+        }},
+        this);
   }
   viewer_->Show(item);
 }

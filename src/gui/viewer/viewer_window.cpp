@@ -54,7 +54,7 @@ const ViewerEntry kPartEntries[] = {
 
 }  // namespace
 
-ViewerWindow::ViewerWindow(ViewerHost host) : host_(std::move(host)) {
+ViewerWindow::ViewerWindow(ViewerHost host, QWidget* parent) : QMainWindow(parent, Qt::Window), host_(std::move(host)) {
   setObjectName("ZelkViewWndClass");
   setWindowTitle("Mail View");
   setAttribute(Qt::WA_DeleteOnClose);

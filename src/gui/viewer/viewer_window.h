@@ -29,7 +29,8 @@ struct ViewerHost {
 // commands to move through the list, find, save, reply and open links.
 class ViewerWindow final : public QMainWindow {
  public:
-  explicit ViewerWindow(ViewerHost host);
+  // A window of its own; the parent (the main window) only ends its life with it.
+  ViewerWindow(ViewerHost host, QWidget* parent);
 
   // Shows an item of the mailbox selected in the main window (marked read) and brings the
   // window up. Items whose text is not here are passed over.
