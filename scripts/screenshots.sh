@@ -72,7 +72,7 @@ xdotool windowfocus --sync "$viewer" key Escape
 open_row "$(row_of 'packing list')"
 xdotool windowfocus --sync "$viewer" key alt+e
 sleep 0.5
-import -window root -crop 660x440+0+0 "$out/viewer-attachments.png"
+import -window root -crop 640x420+0+0 "$out/viewer-attachments.png"
 xdotool key Escape
 xdotool windowfocus --sync "$viewer" key Escape
 keys alt+f b
