@@ -44,7 +44,9 @@ void MainWindow::OpenViewer(int row, bool internalOnly) {
 
 void MainWindow::FindFromList(bool next) {
   if (state_.table.selected == store::kOutboxIndex) return;
-  OpenViewer(list_->FocusedRow(), true);
+  const int row = list_->FocusedRow();
+  if (!viewer::CanShow(viewer::ItemOfRow(state_.list, row).get())) return;
+  OpenViewer(row, true);
   if (viewer_) viewer_->Run(next ? ViewerCommand::kFindNext : ViewerCommand::kFind);
 }
 
