@@ -59,6 +59,16 @@ Link LinkInSelection(std::string_view selection) {
   return found;
 }
 
+WordSpan WordAround(std::u16string_view line, std::size_t position) {
+  const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == 0x3000 || c == 0xA0; };
+  position = std::min(position, line.size());
+  std::size_t start = position;
+  while (start > 0 && !blank(line[start - 1])) --start;
+  std::size_t end = position;
+  while (end < line.size() && !blank(line[end])) ++end;
+  return {start, end};
+}
+
 std::vector<std::string> WebLinkCommand(const platform::Text& urlApp, const platform::Text& link) {
   const std::string program = platform::TextToLocal(urlApp);
   if (!program.empty() && platform::FindProgram(program)) return {program, platform::TextToLocal(link)};

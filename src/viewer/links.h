@@ -20,6 +20,14 @@ struct Link {
   platform::Text text;
 };
 
+// The word a double click at `position` of a line picks, as [start, end): everything between
+// blanks, so that a whole address ("http://x.org/a?b", "ann@example.org") is one word.
+struct WordSpan {
+  std::size_t start;
+  std::size_t end;
+};
+WordSpan WordAround(std::u16string_view line, std::size_t position);
+
 // The link in a selection: leading blanks, quotes, parentheses and angle brackets are skipped;
 // the link starts at the first web or mailto scheme in the rest (letter case ignored), else where
 // the skipping stopped, and ends before the first blank, control character, quote, parenthesis or

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <sys/stat.h>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTest>
@@ -43,6 +44,7 @@ class ViewerWindowTest : public WindowFixture {
       attached->Multipart = 1;
       attached->ContentType = "multipart/mixed; boundary=b";
       table.boxes[2]->Items = {Message("long", 1, Lines(400)), attached, Message("next", 1, "short\r\n"),
+                               Message("links", 2, "see http://example.org/a?b=c, or file:///etc/passwd\r\n"),
                                Message("mixed", 2, "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D world\r\nhello \xE4\xB8\x96\xE7\x95\x8C\r\n")};
       table.boxes[0]->Items = {};
     };
@@ -96,7 +98,7 @@ TEST_F(ViewerWindowTest, ShowsTheMessageAndOffersItsAttachments) {
 }
 
 TEST_F(ViewerWindowTest, EachLineTakesItsOwnDirectionAndLongLinesWrapAtWords) {
-  gui::ViewerWindow& viewer = Open(3);
+  gui::ViewerWindow& viewer = Open(4);
   const QTextDocument& document = *viewer.textPane().document();
   EXPECT_EQ(document.firstBlock().textDirection(), Qt::RightToLeft);  // begins with Hebrew
   EXPECT_EQ(document.findBlockByNumber(1).textDirection(), Qt::LeftToRight);
@@ -105,6 +107,27 @@ TEST_F(ViewerWindowTest, EachLineTakesItsOwnDirectionAndLongLinesWrapAtWords) {
   EXPECT_EQ(viewer.textPane().lineWrapMode(), QPlainTextEdit::NoWrap);
   EXPECT_EQ(state_.settings.WordBreakFlag, 0);
   EXPECT_EQ(viewer.textPane().toPlainText().toStdString(), "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D world\nhello \xE4\xB8\x96\xE7\x95\x8C\n");
+}
+
+TEST_F(ViewerWindowTest, DoubleClickOnAWebLinkRunsTheBrowserWithItAndOnAFileLinkNothing) {
+  // URLApp: a script that writes down what it was given.
+  const std::string browser = dir_.file("browser.sh");
+  ASSERT_TRUE(platform::WriteFileAtomically(browser, "#!/bin/sh\nprintf '%s|' \"$@\" >> " + dir_.file("opened") + "\n"));
+  ASSERT_EQ(::chmod(browser.c_str(), 0700), 0);
+  state_.settings.URLApp = browser;
+  gui::ViewerWindow& viewer = Open(3);
+  gui::ViewerTextPane& pane = viewer.textPane();
+  const auto doubleClickAt = [&pane](int position) {
+    QTextCursor cursor(pane.document());
+    cursor.setPosition(position);
+    QTest::mouseDClick(pane.viewport(), Qt::LeftButton, {}, pane.cursorRect(cursor).center() + QPoint(2, 0));
+    QTest::qWait(200);  // the link is taken from the selection 100 ms later
+  };
+  doubleClickAt(50);  // file:///etc/passwd
+  doubleClickAt(12);  // inside http://example.org/a?b=c,
+  ASSERT_TRUE(RunUntil([&] { return platform::FileSize(dir_.file("opened")).has_value(); }));
+  EXPECT_EQ(platform::ReadWholeFile(dir_.file("opened")), "http://example.org/a?b=c,|");
+  EXPECT_EQ(pane.textCursor().selectedText(), "");  // the selection collapsed
 }
 
 TEST_F(ViewerWindowTest, SpacePagesDownThenMovesToTheNextUnreadMessage) {

@@ -123,6 +123,13 @@ TEST(Links, OnlyWebAndMailLinksComeOutOfASelection) {
     EXPECT_EQ(link.kind, c.kind) << c.selection;
     EXPECT_EQ(link.text, c.link) << c.selection;
   }
+  const std::u16string line = u"see <http://x.org/a?b=c>, then\tann@example.org";
+  const std::pair<std::size_t, std::u16string> words[] = {
+      {10, u"<http://x.org/a?b=c>,"}, {4, u"<http://x.org/a?b=c>,"}, {0, u"see"}, {3, u"see"}, {35, u"ann@example.org"}};
+  for (const auto& [position, word] : words) {
+    const WordSpan span = WordAround(line, position);
+    EXPECT_EQ(line.substr(span.start, span.end - span.start), word) << position;
+  }
   // A huge selection is read once: its link is still found at the end.
   const std::string huge = std::string(100 * 1024, 'h') + " http://end.org";
   EXPECT_EQ(LinkInSelection(huge).text, "http://end.org");

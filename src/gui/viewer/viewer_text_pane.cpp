@@ -2,6 +2,9 @@
 
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <QTextBlock>
+
+#include "viewer/links.h"
 
 namespace zelk::gui {
 
@@ -102,6 +105,15 @@ void ViewerTextPane::keyPressEvent(QKeyEvent* event) {
 
 void ViewerTextPane::mouseDoubleClickEvent(QMouseEvent* event) {
   QPlainTextEdit::mouseDoubleClickEvent(event);
+  // Qt's words end at punctuation; a link or an address is one word up to the blanks.
+  const QTextCursor at = cursorForPosition(event->position().toPoint());
+  const QTextBlock block = at.block();
+  const viewer::WordSpan span =
+      viewer::WordAround(block.text().toStdU16String(), static_cast<std::size_t>(at.positionInBlock()));
+  QTextCursor word(document());
+  word.setPosition(block.position() + static_cast<int>(span.start));
+  word.setPosition(block.position() + static_cast<int>(span.end), QTextCursor::KeepAnchor);
+  setTextCursor(word);
   linkTimer_.start();
 }
 
