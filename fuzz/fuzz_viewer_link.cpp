@@ -1,5 +1,5 @@
-// Words double-clicked in a message and the names of its attachments: any text gives either no
-// link or a web or mail link without a blank or control character, and a name that is never a
+// Words double-clicked in a message and the names of its attachments: the word picked lies in its
+// line, any text gives either no link or a web or mail link without a blank or control character, and a name that is never a
 // path (no separator, no control character, never "." or "..").
 #include <cstdint>
 #include <cstdio>
@@ -37,6 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         zelk::platform::StartsWithIgnoringAsciiCase(link.text, "ftp://"))) {
     Fail("a web link of another scheme\n");
   }
+
+  // Any position of any line gives a word inside the line that holds the position.
+  const std::u16string line(text.begin(), text.end());
+  const zelk::viewer::WordSpan word = zelk::viewer::WordAround(line, size / 2);
+  if (word.start > size / 2 || word.end < size / 2 || word.end > line.size()) Fail("a word outside its line\n");
 
   zelk::mime::MimePart part;
   part.fileName = std::string(text);
