@@ -91,6 +91,16 @@ RowsResult FindInRows(const store::ListModel& list, int from, const FindRequest&
   return result;
 }
 
+RowsResult FindThroughRows(const store::ListModel& list, int from, const FindRequest& request,
+                           std::string_view fallbackCharset, const std::function<bool()>& aborted,
+                           const std::function<bool()>& redoFromStart) {
+  for (;;) {
+    const RowsResult result = FindInRows(list, from, request, fallbackCharset, aborted);
+    if (result.outcome != RowsOutcome::kNotFound || !redoFromStart()) return result;
+    from = 0;
+  }
+}
+
 platform::Text NotFoundText(const platform::Text& findText) { return "\"" + findText + "\" not found"; }
 
 platform::Text RedoCaption(const platform::Text& findText) { return "Look up \"" + findText + "\""; }

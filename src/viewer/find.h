@@ -57,6 +57,13 @@ struct RowsResult {
 RowsResult FindInRows(const store::ListModel& list, int from, const FindRequest& request,
                       std::string_view fallbackCharset, const std::function<bool()>& aborted);
 
+// "Search all mails in folder": FindInRows from `from`; when nothing is found, `redoFromStart`
+// (the question "Search completed! Redo from the start?") decides whether it goes on from the top,
+// again and again until a hit, a No or an abort.
+RowsResult FindThroughRows(const store::ListModel& list, int from, const FindRequest& request,
+                           std::string_view fallbackCharset, const std::function<bool()>& aborted,
+                           const std::function<bool()>& redoFromStart);
+
 inline constexpr char kFindCaption[] = "Find";
 inline constexpr char kNoFindText[] = "No 'Find' string entered";
 platform::Text NotFoundText(const platform::Text& findText);

@@ -210,10 +210,37 @@ TEST(Find, AcrossRowsWithAndWithoutSubjects) {
     EXPECT_EQ(result.inSubject, c.inSubject) << c.from;
   }
   EXPECT_EQ(FindInRows(list, 0, {u"needle", true, false}, "UTF-8", never).outcome, RowsOutcome::kNotFound);
-  int asked = 0;
-  const RowsResult stopped = FindInRows(list, 0, {u"needle", false, false}, "UTF-8", [&asked] { return ++asked == 2; });
-  EXPECT_EQ(stopped.outcome, RowsOutcome::kAborted);
+  int checks = 0;
+  const RowsResult stopped = FindThroughRows(list, 0, {u"needle", false, false}, "UTF-8", [&checks] { return ++checks == 2; },
+                                             [] { return true; });
+  EXPECT_EQ(stopped.outcome, RowsOutcome::kAborted);  // ESC: no question, nothing more
   for (const store::ItemRef& item : box.Items) EXPECT_EQ(item->Status, store::kStatusUnread);  // passing reads nothing
+
+  // Past the end, the question decides: Yes goes on from the top (row 1 by its subject), No ends.
+  const struct {
+    std::vector<bool> answers;
+    RowsOutcome outcome;
+    int row;
+    int questions;
+  } redo[] = {
+      {{true}, RowsOutcome::kFound, 1, 1},
+      {{false}, RowsOutcome::kNotFound, -1, 1},
+  };
+  for (const auto& c : redo) {
+    int asked = 0;
+    const RowsResult result = FindThroughRows(list, 4, {u"needle", false, true}, "UTF-8", never, [&] {
+      return c.answers.at(static_cast<std::size_t>(asked++));
+    });
+    EXPECT_EQ(result.outcome, c.outcome);
+    EXPECT_EQ(result.row, c.row);
+    EXPECT_EQ(asked, c.questions);
+  }
+  int questions = 0;
+  const RowsResult nowhere = FindThroughRows(list, 0, {u"absent", false, false}, "UTF-8", never, [&questions] {
+    return ++questions < 3;  // Yes twice, then No
+  });
+  EXPECT_EQ(nowhere.outcome, RowsOutcome::kNotFound);
+  EXPECT_EQ(questions, 3);
 }
 
 TEST(Saving, ProposedNamesNeverMakeAPath) {

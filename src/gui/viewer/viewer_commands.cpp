@@ -132,33 +132,30 @@ void ViewerWindow::SearchRows() {
   const config::Settings& settings = host_.state.settings;
   const viewer::FindRequest request{findText_, settings.MatchCase == 1, settings.SubjectFind == 1};
   const std::string findText = QString::fromStdU16String(findText_).toStdString();
-  int from = store::RowOfItem(host_.state.list, shown_.item.get()) + 1;
+  const int from = store::RowOfItem(host_.state.list, shown_.item.get()) + 1;
   int checked = 0;
-  // Events are let through now and then so that ESC can stop a long search.
+  // Events are let through now and then so that ESC can stop a long search; meanwhile ESC is
+  // taken by the event filter and the viewer's commands wait.
   const auto aborted = [this, &checked] {
-    if (++checked % 256 == 0) QApplication::processEvents();
+    if (++checked % 256 == 0) {
+      searching_ = true;
+      QApplication::processEvents();
+      searching_ = false;
+    }
     return searchAborted_;
   };
+  const auto redo = [this, &findText] {
+    return dialogs_.ShowMessage(viewer::RedoCaption(findText), viewer::kRedoQuestion, ports::MessageIcon::kQuestion,
+                                ports::MessageButtons::kYesNo, true) == ports::Answer::kYes;
+  };
   searchAborted_ = false;
-  for (;;) {
-    searching_ = true;
-    const viewer::RowsResult result =
-        viewer::FindInRows(host_.state.list, from, request, settings.UndeclaredCharset, aborted);
-    searching_ = false;
-    if (result.outcome == viewer::RowsOutcome::kAborted) return;
-    if (result.outcome == viewer::RowsOutcome::kFound) {
-      ShowRow(result.row);
-      if (result.inSubject) return;
-      const std::u16string pane = text_->toPlainText().toStdU16String();
-      if (const auto hit = viewer::FindInText(pane, findText_, 0, request.matchCase)) SelectHit(*hit);
-      return;
-    }
-    if (dialogs_.ShowMessage(viewer::RedoCaption(findText), viewer::kRedoQuestion, ports::MessageIcon::kQuestion,
-                             ports::MessageButtons::kYesNo, true) != ports::Answer::kYes) {
-      return;
-    }
-    from = 0;
-  }
+  const viewer::RowsResult result =
+      viewer::FindThroughRows(host_.state.list, from, request, settings.UndeclaredCharset, aborted, redo);
+  if (result.outcome != viewer::RowsOutcome::kFound) return;
+  ShowRow(result.row);
+  if (result.inSubject) return;
+  const std::u16string pane = text_->toPlainText().toStdU16String();
+  if (const auto hit = viewer::FindInText(pane, findText_, 0, request.matchCase)) SelectHit(*hit);
 }
 
 // --- Saving and handing on ---
