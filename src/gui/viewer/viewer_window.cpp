@@ -88,8 +88,8 @@ ViewerWindow::ViewerWindow(ViewerHost host, QWidget* parent) : QMainWindow(paren
 }
 
 void ViewerWindow::BuildMenus() {
-  const auto add = [this](QMenu* menu, const ViewerEntry& entry) {
-    auto* action = menu->addAction(QString::fromUtf8(entry.text));
+  const auto make = [this](const ViewerEntry& entry) {
+    auto* action = new QAction(QString::fromUtf8(entry.text), this);
     if (!entry.shortcut.isEmpty()) {
       action->setShortcut(entry.shortcut);
       action->setShortcutContext(Qt::WindowShortcut);
@@ -104,13 +104,15 @@ void ViewerWindow::BuildMenus() {
     if (entry.command == C::kReply || entry.command == C::kSaveAs || entry.command == C::kClose) {
       fileMenu_->addSeparator();
     }
-    add(fileMenu_, entry);
+    fileMenu_->addAction(make(entry));
   }
   editMenu_ = menuBar()->addMenu("&Edit");
   for (const ViewerEntry& entry : kEditMenu) {
     if (entry.command == C::kFind || entry.command == C::kWordWrap) editMenu_->addSeparator();
-    add(editMenu_, entry);
+    editMenu_->addAction(make(entry));
   }
+  // Kept out of the menu until a message offers them.
+  for (const ViewerEntry& entry : kPartEntries) make(entry);
   // The main window may have moved to the Outbox meanwhile, where nothing is searched.
   connect(editMenu_, &QMenu::aboutToShow, this, [this] {
     actions_.at(C::kFind)->setEnabled(host_.state.table.selected != store::kOutboxIndex);
@@ -120,13 +122,6 @@ void ViewerWindow::BuildMenus() {
   actions_.at(C::kCopy)->setEnabled(false);
   actions_.at(C::kWordWrap)->setCheckable(true);
   actions_.at(C::kShowDate)->setCheckable(true);
-  for (const ViewerEntry& entry : kPartEntries) {
-    // Kept out of the menu until a message offers them.
-    auto* action = new QAction(QString::fromUtf8(entry.text), this);
-    const ViewerCommand command = entry.command;
-    connect(action, &QAction::triggered, this, [this, command] { Run(command); });
-    actions_[command] = action;
-  }
   actions_.at(C::kViewText)->setText(viewer::ViewTextLabel(narrow_));
 }
 
