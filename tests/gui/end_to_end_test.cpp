@@ -143,7 +143,7 @@ class ViewerEndToEnd : public EndToEnd {
     dovecot_->DeliverMessage("u2", "From: Dave <dave@example.org>\r\nTo: u2@example.org\r\nSubject: second\r\n"
                                    "Message-ID: <v2@example.org>\r\n\r\nIn the other account.\r\n");
     std::string ini = "[GENERAL]\r\nMailBoxCnt=2\r\nTimeZone=\"+0000\"\r\nShowTrayIcon=0\r\nShowNewMailMessage=0\r\n"
-                      "ShowNoMailMessage=0\r\nStartCheck=0\r\nListDownload=1\r\n";
+                      "ShowNoMailMessage=0\r\nStartCheck=0\r\n";
     for (int i = 0; i < 2; ++i) {
       const std::string user = "u" + std::to_string(i + 1);
       ini += "[MAILBOX-" + std::to_string(i) + "]\r\nName=\"" + (i == 0 ? "Work" : "Home") +
@@ -165,10 +165,18 @@ TEST_F(ViewerEndToEnd, ReadSaveMoveOnAndKeepTheSender) {
   ASSERT_GT(pid_, 0);
   window_ = Shell("timeout 15 xdotool search --sync --name '^Zelk$' | head -1");
   ASSERT_FALSE(window_.empty());
-  Keys("ctrl+j");  // both accounts checked, the messages fetched whole
+  Keys("ctrl+j");  // both accounts checked: headers and first lines
   ASSERT_TRUE(WaitFor([&] { return Marks(home_, "Work") == "1" && Marks(home_, "Home") == "1"; }));
+  // Each account's message marked and fetched whole by an update; its file says so once written.
+  const auto whole = [this](const char* file) {
+    return platform::ReadWholeFile(home_.file(file)).value_or("").find("X-Download: 1") != std::string::npos;
+  };
+  Keys("ctrl+a ctrl+d F5");
+  ASSERT_TRUE(WaitFor([&] { return whole("MailBox0.dat"); }));
+  Keys("alt+Down ctrl+a ctrl+d F5");
+  ASSERT_TRUE(WaitFor([&] { return whole("MailBox1.dat"); }));
 
-  Keys("Home Return");  // the first message of Work in the viewer
+  Keys("alt+Up Home Return");  // the first message of Work in the viewer
   const std::string viewer = Viewer();
   ASSERT_FALSE(viewer.empty());
   EXPECT_EQ(Shell("xdotool getwindowname " + viewer), "Mail View - Work - [No.1]");
