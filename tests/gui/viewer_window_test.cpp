@@ -155,6 +155,11 @@ TEST_F(ViewerWindowTest, SpacePagesDownThenMovesToTheNextUnreadMessage) {
   QTest::keyClick(&pane, Qt::Key_Escape);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(window_->viewer(), nullptr);
+
+  // What was handed to the external viewer goes with the program.
+  ASSERT_TRUE(platform::WriteFileAtomically(dir_.file("$zelk_view.txt"), "message"));
+  ASSERT_TRUE(window_->Exit());
+  EXPECT_FALSE(platform::FileSize(dir_.file("$zelk_view.txt")));
 }
 
 TEST_F(ViewerWindowTest, BookInChooseModeGivesTheRowsInListOrder) {
