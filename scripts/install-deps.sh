@@ -4,7 +4,8 @@
 set -euo pipefail
 
 # libqt6svg6: Qt's SVG image and icon plugins, without which the program's icons load empty.
-build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6
+# xdg-utils: xdg-open, which opens links and the external viewer's file with the desktop's programs.
+build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libqt6svg6 xdg-utils
                 libssl-dev ca-certificates)  # TLS, and the authorities it trusts
 # The demo's servers are the tests' fixtures: GoogleTest, Dovecot and Postfix.
 demo_packages=("${build_packages[@]}" libgtest-dev libgmock-dev dovecot-pop3d postfix)

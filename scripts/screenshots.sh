@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of the desktop program on the demo's mail (docs/screenshots/):
-# the main window, the thread view, the compact layout of a narrow window and the new-mail
-# notice, and every page of the settings sheets. Runs on a private X server (Xvfb).
+# the main window, the thread view, the compact layout of a narrow window, the new-mail
+# notice, every page of the settings sheets, the viewer (Western and Japanese text, a message with
+# attachments and its Edit menu) and the address book. Runs on a private X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
@@ -19,8 +20,13 @@ home=$(mktemp -d)
 ready=$home.ready
 "$build/tools/zelk-demo-servers" "$home/demo" >"$ready" &
 servers=$!
-trap 'kill $zelk 2>/dev/null; kill -TERM $servers 2>/dev/null; wait 2>/dev/null; rm -rf "$home" "$ready"' EXIT
+trap 'kill $zelk 2>/dev/null; kill -TERM $servers 2>/dev/null; wait 2>/dev/null; cat "$home.list" >&2 || true; rm -rf "$home" "$ready" "$home.list"' EXIT
 until grep -q '^ready' "$ready"; do sleep 0.1; done
+
+cli() { "$build/src/zelk-cli" --home "$home/demo" "$@"; }
+cli book add "sam@example.com" "Sam Taylor" >/dev/null
+cli book add "ann@example.org" "Ann, the lunch group" >/dev/null
+cli book add "kenji@example.jp" >/dev/null
 
 "$build/src/gui/zelk" --home "$home/demo" &
 zelk=$!
@@ -63,3 +69,36 @@ keys alt+a i
 initialise=$(timeout 15 xdotool search --sync --name '^Initialise$' | head -1)
 shot "$initialise" initialise.png
 xdotool windowfocus --sync "$initialise" key Escape
+
+# The viewer: a row of the Demo account (by its subject, as zelk-cli lists it) opened with Enter.
+xdotool windowsize --sync "$window" 760 460
+keys alt+Down alt+Down
+row_of() { cli list Demo | tee -a "$home.list" | grep -n "$1" | head -1 | cut -d: -f1; }
+go_to_row() { keys Home; for ((i = 1; i < $1; i++)); do keys Down; done; }
+open_row() {
+  go_to_row "$1"
+  keys Return
+  viewer=$(timeout 15 xdotool search --sync --name '^Mail View' | head -1)
+  xdotool windowsize --sync "$viewer" 640 420
+}
+# The attachments' message whole, so that its entries are all there.
+sleep 1
+go_to_row "$(row_of 'packing list')"
+keys ctrl+d ctrl+e
+sleep 3
+open_row "$(row_of 'Caf')"
+shot "$viewer" viewer-latin.png
+xdotool windowfocus --sync "$viewer" key Escape
+open_row "$(row_of '打ち合わせ')"
+shot "$viewer" viewer-japanese.png
+xdotool windowfocus --sync "$viewer" key Escape
+open_row "$(row_of 'packing list')"
+xdotool windowfocus --sync "$viewer" key alt+e
+sleep 0.5
+import -window root -crop 640x420+0+0 "$out/viewer-attachments.png"
+xdotool key Escape
+xdotool windowfocus --sync "$viewer" key Escape
+keys alt+f b
+book=$(timeout 15 xdotool search --sync --name '^Address book$' | head -1)
+shot "$book" address-book.png
+xdotool windowfocus --sync "$book" key Escape

@@ -27,6 +27,7 @@ int SendCommand(const GlobalOptions& options, const std::vector<std::string>& ar
 int AccountCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 int CopyCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 int DeleteCommand(const GlobalOptions& options, const std::vector<std::string>& args);
+int BookCommand(const GlobalOptions& options, const std::vector<std::string>& args);
 
 // The rows of the list as `list` prints them (tab-separated), those of the wanted items only.
 int PrintRows(const store::ListModel& model, const std::function<bool(const store::MailItem&)>& wanted);

@@ -22,6 +22,10 @@ constexpr char kUsage[] =
     "                                101 number, 102 icon, 103 thread, negative: descending\n"
     "  show MAILBOX ROW [--source]   the ROW-th message of the list (1-based); marks it read\n"
     "  show --file FILE [--source]   a message file, as if downloaded into an empty account\n"
+    "  show ... --save-attachment N [FILE]\n"
+    "                                saves attachment N (decoded) to FILE, else under its own\n"
+    "                                name in the current directory, never replacing a file\n"
+    "  show ... --save-text [FILE]   saves the message as a text file, as \"Save as...\" does\n"
     "  check ACCOUNT                 checks the account for new mail; prints the new rows\n"
     "  check --all                   checks every account but those with CyclicFlag=1;\n"
     "                                prints each one's new rows under a NAME: line; exits 1\n"
@@ -58,6 +62,9 @@ constexpr char kUsage[] =
     "  copy MAILBOX ROW... [--yes]   copies the rows to the Savebox (--yes answers its\n"
     "                                questions); in the Outbox, new unsent copies\n"
     "  delete MAILBOX ROW... --yes   deletes the rows from the list (not from the server)\n"
+    "  book list                     the address book: address and comment, tab-separated\n"
+    "  book add ADDRESS [COMMENT]    appends an entry to the address book\n"
+    "  book delete ROW...            deletes entries (1-based, as book list prints them)\n"
     "\n"
     "MAILBOX is an account name, [Savebox] or [Outbox]. Ctrl+C stops a network command\n"
     "politely; each account's file is saved as soon as its conversation ends, everything\n"
@@ -133,6 +140,8 @@ int Main(int argc, char** argv) {
     status = SendCommand(options, args);
   } else if (command == "mark") {
     status = MarkCommand(options, args);
+  } else if (command == "book") {
+    status = BookCommand(options, args);
   } else {
     std::fprintf(stderr, "zelk-cli: unknown command \"%s\"\n\n", command.c_str());
   }

@@ -113,7 +113,7 @@ struct Settings {
   Text EditAppCmdLine;
   Text EditFileSuffix = "txt";
   int DefEditApp = 0;
-  Text URLApp = "iexplore.exe";
+  Text URLApp;  // empty: the desktop's browser (xdg-open)
   int EnableLAN = 0;
   int RasCon = 1;
   int RasCheckEndDisCon = 1;

@@ -119,6 +119,51 @@ TEST(Cli, ShowFileTakesAMessageAsIfDownloaded) {
   EXPECT_FALSE(platform::FileSize(home.file("Zelk.ini")));  // nothing saved, not even a profile
 }
 
+TEST(Cli, ShowSavesAnAttachmentOrTheTextAndBookEditsTheAddressBook) {
+  test::TempDir home;
+  const std::string file = "--file " + std::string(ZELK_TEST_DATA) + "/cli/report.eml";
+  const struct {
+    std::string args;
+    int status;
+    std::string out;  // the saved file's bytes, or what is printed
+  } cases[] = {
+      {file + " --save-attachment 1 " + home.file("a.pdf"), 0, "%PDF-1.4\n"},
+      {file + " --save-attachment 0 " + home.file("b"), 1, "zelk-cli: No attachment 0\n"},
+      {file + " --save-attachment 9", 1, "zelk-cli: No attachment 9\n"},
+      {file + " --save-attachment x", 2, ""},
+      {file + " --save-attachment 1 --save-text", 2, ""},
+      {file + " --save-text " + home.file("m.txt"), 0,
+       "From: Ann <ann@example.org>\r\nTo: Me <me@example.org>, other@example.org\r\nCc: \r\nSubject: Report\r\n"
+       "Date: 03/01/2006 10:00\r\nMessage-ID: <r1@example.org>\r\n\r\nCaf\xC3\xA9 notes\r\n.hidden line"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = RunCli(home, "show " + c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << run.err;
+    if (c.status == 0) {
+      EXPECT_EQ(platform::ReadWholeFile(run.out.substr(0, run.out.size() - 1)), c.out) << c.args;
+    } else if (c.status == 1) {
+      EXPECT_EQ(run.err, c.out) << c.args;
+    }
+  }
+  // Without a FILE the proposed name is used in the current directory, and never replaces a file.
+  const std::string inHome = "cd " + home.path() + " && " + ZELK_CLI + " --home " + home.path() + " show " + file +
+                             " --save-attachment 2 2>&1";
+  EXPECT_EQ(std::system((inHome + " >/dev/null").c_str()), 0);
+  EXPECT_EQ(platform::ReadWholeFile(home.file(".png")), std::string("\x89PNG\r\n\x1A\n", 8));
+  EXPECT_NE(std::system((inHome + " >/dev/null").c_str()), 0);
+
+  EXPECT_EQ(RunCli(home, "book add 'a@x' 'Ann\tA.'").status, 0);
+  EXPECT_EQ(RunCli(home, "book add b@x").status, 0);
+  EXPECT_EQ(RunCli(home, "book add ''").err, "zelk-cli: No mail address entered\n");
+  EXPECT_EQ(RunCli(home, "book delete 3").status, 1);
+  EXPECT_EQ(RunCli(home, "book list").out, "a@x\tAnn A.\nb@x\t\n");  // the tab typed became a space
+  EXPECT_EQ(RunCli(home, "book delete 1").status, 0);
+  EXPECT_EQ(platform::ReadWholeFile(home.file("Address.lst")), "b@x\r\n");
+  for (const char* bad : {"book", "book list x", "book add", "book delete x", "book move 1"}) {
+    EXPECT_EQ(RunCli(home, bad).status, 2) << bad;
+  }
+}
+
 class CliAgainstDovecot : public test::DovecotTest {};
 
 std::string Message(int n) {

@@ -174,5 +174,89 @@ TEST(FirstStart, TheAccountTypedIntoTheSheetChecksItsMailOverStls) {
   EXPECT_EQ(profile.find("pw1"), std::string::npos);
 }
 
+// Two accounts on Dovecot, read in the viewer.
+class ViewerEndToEnd : public EndToEnd {
+ protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server: run under xvfb-run";
+    std::string why;
+    switch (DovecotServer::CheckInstalled(&why)) {
+      case DovecotServer::Presence::kInstalled: break;
+      case DovecotServer::Presence::kMissingSkip: GTEST_SKIP() << why;
+      case DovecotServer::Presence::kMissingFail: FAIL() << why;
+    }
+    dovecot_ = std::make_unique<DovecotServer>(DovecotOptions{.users = {{"u1", "pw1"}, {"u2", "pw2"}}});
+    dovecot_->DeliverMessage("u1", "From: Carol <carol@example.org>\r\nTo: u1@example.org\r\nSubject: data\r\n"
+                                   "Message-ID: <v1@example.org>\r\nMIME-Version: 1.0\r\n"
+                                   "Content-Type: multipart/mixed; boundary=\"b\"\r\n\r\n--b\r\n"
+                                   "Content-Type: text/plain\r\n\r\nThe data is attached.\r\n--b\r\n"
+                                   "Content-Type: application/octet-stream; name=\"data.bin\"\r\n"
+                                   "Content-Transfer-Encoding: base64\r\n\r\nAAEC/f7/DQouLg==\r\n--b--\r\n");
+    dovecot_->DeliverMessage("u2", "From: Dave <dave@example.org>\r\nTo: u2@example.org\r\nSubject: second\r\n"
+                                   "Message-ID: <v2@example.org>\r\n\r\nIn the other account.\r\n");
+    std::string ini = "[GENERAL]\r\nMailBoxCnt=2\r\nTimeZone=\"+0000\"\r\nShowTrayIcon=0\r\nShowNewMailMessage=0\r\n"
+                      "ShowNoMailMessage=0\r\nStartCheck=0\r\n";
+    for (int i = 0; i < 2; ++i) {
+      const std::string user = "u" + std::to_string(i + 1);
+      ini += "[MAILBOX-" + std::to_string(i) + "]\r\nName=\"" + (i == 0 ? "Work" : "Home") +
+             "\"\r\nServer=\"127.0.0.1\"\r\nPort=" + std::to_string(dovecot_->port()) + "\r\nUser=\"" + user +
+             "\"\r\nPass=\"" + config::EncodePassword(user, "pw" + std::to_string(i + 1)) + "\"\r\n";
+    }
+    ASSERT_TRUE(platform::WriteFileAtomically(home_.file("Zelk.ini"), ini));
+  }
+  std::string Viewer() { return Shell("timeout 15 xdotool search --sync --name '^Mail View' | head -1"); }
+  void KeysTo(const std::string& window, const std::string& keys) {
+    ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window + " key --delay 80 " + keys).c_str()), 0);
+  }
+
+  std::unique_ptr<DovecotServer> dovecot_;
+};
+
+TEST_F(ViewerEndToEnd, ReadSaveMoveOnAndKeepTheSender) {
+  pid_ = StartProgram(ZELK_GUI, home_, {}, "zelk-stdout.txt", "zelk-stderr.txt");
+  ASSERT_GT(pid_, 0);
+  window_ = Shell("timeout 15 xdotool search --sync --name '^Zelk$' | head -1");
+  ASSERT_FALSE(window_.empty());
+  Keys("ctrl+j");  // both accounts checked: headers and first lines
+  ASSERT_TRUE(WaitFor([&] { return Marks(home_, "Work") == "1" && Marks(home_, "Home") == "1"; }));
+  // Each account's message marked and fetched whole by an update; its file says so once written.
+  const auto whole = [this](const char* file) {
+    return platform::ReadWholeFile(home_.file(file)).value_or("").find("X-Download: 1") != std::string::npos;
+  };
+  Keys("ctrl+a ctrl+d F5");
+  ASSERT_TRUE(WaitFor([&] { return whole("MailBox0.dat"); }));
+  Keys("alt+Down ctrl+a ctrl+d F5");
+  ASSERT_TRUE(WaitFor([&] { return whole("MailBox1.dat"); }));
+
+  Keys("alt+Up Home Return");  // the first message of Work in the viewer
+  const std::string viewer = Viewer();
+  ASSERT_FALSE(viewer.empty());
+  EXPECT_EQ(Shell("xdotool getwindowname " + viewer), "Mail View - Work - [No.1]");
+
+  // The attachment is the Edit menu's last entry; the Save dialog takes a path typed in.
+  KeysTo(viewer, "alt+e Up Return");
+  const std::string save = Shell("timeout 15 xdotool search --sync --name '^Save as$' | head -1");
+  ASSERT_FALSE(save.empty());
+  const std::string target = home_.file("saved.bin");
+  ASSERT_EQ(std::system(("xdotool windowfocus --sync " + save + " key ctrl+a type --delay 20 '" + target + "'").c_str()), 0);
+  KeysTo(save, "Return");
+  ASSERT_TRUE(WaitFor([&] { return platform::FileSize(target).has_value(); }));
+  EXPECT_EQ(platform::ReadWholeFile(target), std::string("\x00\x01\x02\xFD\xFE\xFF\r\n..", 10));
+
+  KeysTo(viewer, "ctrl+Return");  // nothing unread left in Work: on to Home
+  ASSERT_TRUE(WaitFor([&] { return Shell("xdotool getwindowname " + viewer) == "Mail View - Home - [No.1]"; }));
+
+  KeysTo(viewer, "ctrl+i");
+  const std::string information = Shell("timeout 15 xdotool search --sync --name '^Address information$' | head -1");
+  ASSERT_FALSE(information.empty());
+  KeysTo(information, "ctrl+a alt+a");  // the sender and the To address
+  const std::string question = Shell("timeout 15 xdotool search --sync --onlyvisible --name '^Zelk$' | grep -v " + window_ + " | head -1");
+  ASSERT_FALSE(question.empty());
+  KeysTo(question, "alt+y");
+  ASSERT_TRUE(WaitFor([&] { return RunCli(home_, "book list").out == "Dave <dave@example.org>\t\nu2@example.org\t\n"; }))
+      << RunCli(home_, "book list").out;
+  EXPECT_NE(platform::ReadWholeFile(home_.file("Address.lst")).value_or("").find("dave@example.org"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zelk::test

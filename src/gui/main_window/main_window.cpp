@@ -13,11 +13,13 @@
 
 #include "gui/settings/account_settings_sheet.h"
 #include "gui/settings/initialise_dialog.h"
+#include "platform/files.h"
 #include "ui/command_line_rule.h"
 #include "ui/mailbox_selection.h"
 #include "ui/save_all.h"
 #include "ui/startup.h"
 #include "ui/window_rules.h"
+#include "viewer/external_viewer.h"
 
 namespace zelk::gui {
 
@@ -134,6 +136,9 @@ bool MainWindow::Exit() {
   exiting_ = false;
   if (!done) return false;
   exited_ = true;
+  // The message handed to the external viewer goes with the program.
+  (void)platform::DeleteFile(viewer::ExternalViewerFile(config::DataDirectoryPath(state_.settings, state_.home),
+                                                        state_.settings.ViewFileSuffix));
   notice_->hide();
   tray_->SetShown(false);
   return true;

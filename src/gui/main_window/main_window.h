@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QToolBar>
 #include <map>
 #include <memory>
@@ -20,6 +21,7 @@
 #include "net/nmcli_link.h"
 #include "platform/clock.h"
 #include "platform/event_loop.h"
+#include "ui/compose_request.h"
 #include "ui/exit_sequence.h"
 #include "ui/network_commands.h"
 #include "ui/program_state.h"
@@ -28,6 +30,8 @@
 #include "ui/window_rules.h"
 
 namespace zelk::gui {
+
+class ViewerWindow;
 
 // The program's home: the command bar (menus and tool bar), the account selector, the message
 // list and the two-part status bar; the tray icon and the new-mail notice. It is every port the
@@ -61,6 +65,10 @@ class MainWindow final : public QMainWindow,
   TrayIcon& tray() { return *tray_; }
   // Runs a command as its menu item, key or button would.
   void Run(MenuCommand command);
+  // The viewer, when one is open.
+  ViewerWindow* viewer() const;
+  // Every window that starts a message asks here; true when the composer opened a window of its own.
+  bool StartComposer(const ui::ComposeRequest& request);
 
   // ui::WindowPort
   void MailboxShown(int index, const store::ListFocus& focus) override;
@@ -92,7 +100,7 @@ class MainWindow final : public QMainWindow,
   bool StopConversation() override { return network_->CutShortForExit(); }
   bool Dialing() const override { return dialUp_->Dialing(); }
   void HangUp() override { dialUp_->HangUp(); }
-  void CloseViewerAndComposers() override {}
+  void CloseViewerAndComposers() override;
   std::array<int, 4> ColumnWidths() const override;
 
  protected:
@@ -128,6 +136,10 @@ class MainWindow final : public QMainWindow,
   void DeleteSelectedAccount();
   void ShowOptions();
   void About();
+  // The focused row in the viewer (or the external viewer, as DefViewApp and Shift say).
+  void OpenViewer(int row, bool internalOnly);
+  void FindFromList(bool next);
+  void OpenAddressBook();
 
   ui::ProgramState& state_;
   platform::EventLoop& loop_;
@@ -153,6 +165,7 @@ class MainWindow final : public QMainWindow,
   std::unique_ptr<net::NmcliLink> link_;
   std::unique_ptr<net::DialUpGate> dialUp_;
   std::unique_ptr<ui::NetworkCommands> network_;
+  QPointer<ViewerWindow> viewer_;
   bool exiting_ = false;
   bool exited_ = false;
 };

@@ -52,7 +52,7 @@ void MainWindow::Run(MenuCommand command) {
     case M::kMoveUp: store::MoveUp(state_.table, *this); break;
     case M::kMoveDown: store::MoveDown(state_.table, *this); break;
     case M::kInitialise: (void)ui::InitialiseAccount(state_, ports_); break;
-    case M::kAddressBook: NotThereYet("The address book"); break;
+    case M::kAddressBook: OpenAddressBook(); break;
     case M::kOptions: ShowOptions(); break;
     case M::kCheck: (void)network_->CheckAccount(); break;
     case M::kCheckAll: (void)network_->CheckAll(); break;
@@ -65,8 +65,8 @@ void MainWindow::Run(MenuCommand command) {
       state_.settings.EnableLAN = state_.settings.EnableLAN == 1 ? 0 : 1;
       actions_.at(M::kLan)->setChecked(state_.settings.EnableLAN == 1);
       break;
-    case M::kFind:
-    case M::kFindNext: NotThereYet("The viewer"); break;
+    case M::kFind: FindFromList(false); break;
+    case M::kFindNext: FindFromList(true); break;
     case M::kPreviousMailbox: ui::SelectPreviousMailbox(state_, ports_); break;
     case M::kNextMailbox: ui::SelectNextMailbox(state_, ports_); break;
     case M::kTab:
@@ -101,7 +101,7 @@ void MainWindow::Open(ui::OpenBy by) {
   switch (ui::OpenActionFor(state_, row, by)) {
     case ui::OpenAction::kNothing: break;
     case ui::OpenAction::kComposer: NotThereYet("The composer"); break;
-    case ui::OpenAction::kViewer: NotThereYet("The viewer"); break;
+    case ui::OpenAction::kViewer: OpenViewer(row, false); break;
     case ui::OpenAction::kBodyNotDownloaded:
       dialogs_.ShowMessage("Open", ui::kBodyNotDownloadedText, ports::MessageIcon::kExclamation,
                            ports::MessageButtons::kOk);
