@@ -81,7 +81,14 @@ bool Pop3Check::Dispatch(std::string_view line) {
 
 bool Pop3Check::LoggedIn() {
   if (conversation_->loginOnly()) return Finish();
-  return Send("STAT\r\n", static_cast<int>(CheckStep::kStatReply));
+  if (!Send("STAT\r\n", static_cast<int>(CheckStep::kStatReply))) return false;
+  if (!pipeline_.enabled()) return true;
+  // What most likely follows STAT: the verification of the last message listed, or the ids.
+  const store::MailBox& box = *box_;
+  const bool verifies = box.LastNo > 0 && box.LastMessageId;
+  if (!verifies && !capabilities_.uidl) return true;
+  return pipeline_.SendAhead(*conversation_, verifies ? FetchCommand(box.LastNo, true, 0) : "UIDL\r\n") ||
+         Fail("Send error");
 }
 
 bool Pop3Check::StatReply(std::string_view line) {
@@ -329,12 +336,13 @@ void Pop3Check::PrepareText(std::int64_t expectedSize) {
 void Pop3Check::DropText() { std::string().swap(text_); }
 
 bool Pop3Check::SendListing() {
-  if (capabilities_.uidl && !uidsAsked_) return SendUidl(false);
+  // The listing's first window may follow UIDL at once: its answers come after the ids.
+  if (capabilities_.uidl && !uidsAsked_) return SendUidl(false) && SendAhead(true);
   return SendList();
 }
 
 bool Pop3Check::SendList() {
-  return Send(ListCommand(number_), static_cast<int>(CheckStep::kListReply)) && SendAhead();
+  return Send(ListCommand(number_), static_cast<int>(CheckStep::kListReply)) && SendAhead(false);
 }
 
 std::string Pop3Check::ListCommand(int number) { return "LIST " + std::to_string(number) + "\r\n"; }
@@ -344,10 +352,12 @@ std::string Pop3Check::FetchCommand(int number, bool top, int lines) {
   return "TOP " + std::to_string(number) + " " + std::to_string(lines) + "\r\n";
 }
 
-bool Pop3Check::SendAhead() {
+bool Pop3Check::SendAhead(bool fromList) {
   if (!pipeline_.enabled()) return true;
   const int lines = parts_.settings.ListGetLine;
-  if (!pipeline_.HasAhead()) {
+  if (!pipeline_.HasAhead() && fromList) {
+    aheadThrough_ = number_ - 1;
+  } else if (!pipeline_.HasAhead()) {
     // Nothing foreseen so far (the first window, or the handler took another turn): from this
     // message's fetch on.
     const std::string fetch = FetchCommand(number_, !retr_, lines);

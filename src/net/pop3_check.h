@@ -62,8 +62,9 @@ class Pop3Check final : public Pop3Handler {
   // The listing of message number_, after the server's unique ids when it offers them.
   bool SendListing();
   bool SendList();
-  // With PIPELINING: the commands of the messages after number_ that fit the window.
-  bool SendAhead();
+  // With PIPELINING: the commands of the messages to come that fit the window, from message
+  // number_'s LIST, or from its fetch once its LIST went out.
+  bool SendAhead(bool fromList);
   static std::string ListCommand(int number);
   static std::string FetchCommand(int number, bool top, int lines);
   bool SendFetch(bool top, int lines);

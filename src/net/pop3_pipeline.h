@@ -16,9 +16,10 @@ namespace zelk::net {
 
 class Pop3Pipeline {
  public:
-  // What may be on the wire unanswered: a few kilobytes, far below any socket buffer, so that
-  // neither side ever blocks writing while the other waits to be read (RFC 2449 section 6.6).
-  static constexpr std::size_t kMostBytesInFlight = 4096;
+  // What may be on the wire unanswered: some 300 messages' LIST and TOP, still far below any
+  // socket buffer, so that neither side ever blocks writing while the other waits to be read
+  // (RFC 2449 section 6.6).
+  static constexpr std::size_t kMostBytesInFlight = 8192;
 
   void Enable(bool enabled) { enabled_ = enabled; }
   bool enabled() const { return enabled_; }
