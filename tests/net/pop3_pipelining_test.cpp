@@ -6,6 +6,7 @@
 #include <random>
 #include <sstream>
 
+#include "filter/filters.h"
 #include "net/check_fixture.h"
 #include "net/pop3_update.h"
 #include "platform/files.h"
@@ -51,6 +52,7 @@ std::string Outcome(CheckFixture& f, ModelPop3Server& server) {
     if (line.find("PIPELINING") == std::string::npos) out << "log " << line << "\n";
   }
   for (const ModelMessage& left : server.Remaining()) out << "left " << left.uid << "\n";
+  for (const auto& copy : store::Savebox(f.table).Items) out << "saved " << copy->Subject.value_or("-") << "\n";
   return out.str();
 }
 
@@ -63,6 +65,7 @@ struct Case {
   bool stop = false;       // Stop once the client takes the pause command's turn
   int socLog = 0;
   int listDownload = 0;
+  bool filter = false;  // subjects with a 3 kept out, with a 4 copied to the Savebox
 };
 
 Case RandomCase(std::mt19937& random) {
@@ -78,6 +81,7 @@ Case RandomCase(std::mt19937& random) {
   c.update = before > 0 && random() % 2 == 0;
   c.socLog = static_cast<int>(random() % 2);
   c.listDownload = random() % 5 == 0 ? 1 : 0;
+  c.filter = random() % 3 == 0;
   ModelQuirks& q = c.quirks;
   q.capa = random() % 8 != 0;
   q.uidl = random() % 6 != 0;
@@ -120,6 +124,11 @@ std::string Play(const Case& c, bool pipelining) {
   }
   for (std::size_t i = 0; i < c.marks.size() && i < f.box().Items.size(); ++i) f.box().Items[i]->Mark = c.marks[i];
   f.ports.calls.clear();
+  if (c.filter) {
+    f.box().FilterEnable = 1;
+    f.box().Filters.push_back({1, filter::kActionNotDownload, "Subject:", "*3*", {}, {}});
+    f.box().Filters.push_back({1, filter::kActionCopyToSavebox, "Subject:", "*4*", {}, {}});
+  }
   f.settings.SocLog = c.socLog;
   f.settings.ListDownload = c.listDownload;
   ModelQuirks quirks = c.quirks;
