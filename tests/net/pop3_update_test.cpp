@@ -210,6 +210,35 @@ TEST(Pop3Update, ARefusedDeleWithdrawsEveryDeletionAndRemovesNothing) {
                           [](const std::string& call) { return call.find("RSET") != std::string::npos; }), 0);
 }
 
+// An item that recorded the server's id is deleted only while that number still has that id:
+// another message under its number is never deleted, even with the same Message-Id (a copy).
+TEST(Pop3Update, ADeletionFirstMakesSureTheNumberStillHasTheItemsServerId) {
+  const Steps offered = {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"),
+                         Send("+OK\r\n"), Expect("CAPA"), Send("+OK\r\nUIDL\r\n.\r\n")};
+  struct Case {
+    const char* answer;  // to UIDL 2
+    Steps rest;
+    const char* error;
+    std::vector<std::string> left;
+  };
+  const Case cases[] = {
+      {"+OK 2 id-2", Script({Deleted(2), Quitting()}), "", {"1:s1"}},
+      {"+OK 2 id-7", {Expect("QUIT")}, kNotSynchronised, {"1:s1", "2:s2"}},
+      {"+OK 2", {Expect("QUIT")}, kNotSynchronised, {"1:s1", "2:s2"}},
+      {"-ERR no such message", {Expect("QUIT")}, kNotSynchronised, {"1:s1", "2:s2"}},
+  };
+  for (const Case& c : cases) {
+    UpdateFixture f;
+    f.Hold(2);
+    f.item(1).ServerUidl = "id-2";
+    f.MarkItems({2}, store::kMarkDelete);
+    ScriptedServer server(Script({offered, {Expect("UIDL 2"), Send(std::string(c.answer) + "\r\n")}, c.rest}));
+    ASSERT_TRUE(f.Update(server));
+    EXPECT_EQ(f.Error(), c.error) << c.answer;
+    EXPECT_EQ(f.Numbered(), c.left) << c.answer;
+  }
+}
+
 TEST(Pop3Update, ErrorEndsLeaveEveryItemAsItWasAndWithdrawAcceptedDeletions) {
   struct Case {
     const char* name;
