@@ -122,8 +122,9 @@ void ModelPop3Server::Run() {
     const std::lock_guard lock(mutex_);
     deleted_.assign(messages_.size(), false);
   }
-  // Closing only the sending side keeps the client's last bytes from turning the close into a reset.
-  ::shutdown(fd, SHUT_WR);
+  // Closing only the sending side keeps the client's last bytes from turning the close into a
+  // reset. A silent server keeps the connection open until the client gives up.
+  if (!quiet) ::shutdown(fd, SHUT_WR);
   std::string rest;
   while (ReadMore(fd, rest)) rest.clear();
   ::close(fd);
