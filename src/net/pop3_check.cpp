@@ -261,10 +261,10 @@ bool Pop3Check::UidlReply(std::string_view line) {
     return SendList();
   }
   if (line != ".") {
-    if (!uids_.Add(line)) {
-      uids_.Clear();
-      return Fail("Memory Allocation error");
-    }
+    if (uids_.Add(line)) return true;
+    uids_.Clear();
+    if (resynchronising_) return Fail("Memory Allocation error");
+    // Ids only to record: the listing goes on without them, as without UIDL.
     return true;
   }
   receiving_ = false;

@@ -94,6 +94,32 @@ TEST(Pop3Check, ChangedNumberingRenumbersKeptItemsByUidlAndDropsTheRest) {
   }
 }
 
+TEST(Pop3Check, NewItemsRecordTheServersIdsAndAListingThatDisagreesOnlyLosesThem) {
+  struct Case {
+    const char* listing;
+    std::vector<std::string> ids;
+  };
+  const Case cases[] = {
+      {"+OK\r\n1 id a\r\n2 id-b\r\n.\r\n", {"id a", "id-b"}},
+      {"+OK\r\n2 id-b\r\n.\r\n", {"-", "id-b"}},
+      {"+OK\r\n1 id-a\r\n9 id-z\r\n.\r\n", {"-", "-"}},
+      {"+OK\r\n1 id-a\r\n2 id-b\r\n3 id-c\r\n.\r\n", {"-", "-"}},
+      {"-ERR not now\r\n", {"-", "-"}},
+  };
+  for (const Case& c : cases) {
+    CheckFixture f;
+    Steps login = Login();
+    login[login.size() - 2] = Send("+OK\r\nUIDL\r\n.\r\n");  // CAPA offers UIDL
+    ScriptedServer server(
+        Script({login, {Send("+OK 2 200\r\n"), Expect("UIDL"), Send(c.listing)}, Listed(1), Listed(2), Quitting()}));
+    ASSERT_TRUE(f.Check(server));
+    EXPECT_EQ(f.Error(), "") << c.listing;
+    std::vector<std::string> ids;
+    for (const auto& item : f.box().Items) ids.push_back(item->ServerUidl.value_or("-"));
+    EXPECT_EQ(ids, c.ids) << c.listing;
+  }
+}
+
 TEST(Pop3Check, RefusedUidlRebuildsTheListFromMessageOne) {
   CheckFixture f;
   f.Hold({1, 2});
