@@ -10,8 +10,9 @@
 // that recorded the server's unique id is first asked for it, where the server offers UIDL, so a
 // number another message took over is never deleted even when both share a Message-Id:
 //   C: UIDL 3                S: +OK 3 uid-c                  the item's id: TOP 3 0 ...
-// With PIPELINING the RETRs of the downloads go out ahead in a bounded window, and each DELE
-// carries the next deletion's first command along.
+// With PIPELINING the RETRs of the downloads go out ahead in a bounded window, UIDL n and TOP n 0
+// together, and each DELE carries the next deletion's UIDL n and TOP n 0 along. A DELE itself
+// never goes out before its message was verified.
 #include "net/pop3_update.h"
 
 #include <algorithm>
@@ -97,9 +98,14 @@ bool Pop3Update::StartDeletion(int index) {
   const store::MailItem& item = *box_->Items[static_cast<std::size_t>(index)];
   deleteNo_ = item.No;
   receiving_ = false;
-  if (capabilities_.uidl && item.ServerUidl) return Send(UidCommand(deleteNo_), static_cast<int>(UpdateStep::kUidReply));
-  return SendVerification();
+  if (!ChecksServerId(item)) return SendVerification();
+  if (!Send(UidCommand(deleteNo_), static_cast<int>(UpdateStep::kUidReply))) return false;
+  // The verification is only a read: it may follow at once.
+  if (!pipeline_.enabled() || pipeline_.HasAhead()) return true;
+  return pipeline_.SendAhead(*conversation_, VerificationCommand(deleteNo_)) || Fail("Send error");
 }
+
+bool Pop3Update::ChecksServerId(const store::MailItem& item) const { return capabilities_.uidl && item.ServerUidl.has_value(); }
 
 bool Pop3Update::SendVerification() {
   PrepareText(kDefaultTextBytes);
@@ -148,9 +154,8 @@ bool Pop3Update::SendDeletionAhead(int index) {
   const int next = store::NextDeleteMarked(*box_, index);
   if (next < 0) return true;
   const store::MailItem& item = *box_->Items[static_cast<std::size_t>(next)];
-  std::string command = capabilities_.uidl && item.ServerUidl ? UidCommand(item.No) : VerificationCommand(item.No);
-  if (!pipeline_.HasRoom(command.size())) return true;
-  return pipeline_.SendAhead(*conversation_, std::move(command)) || Fail("Send error");
+  if (ChecksServerId(item) && !pipeline_.SendAhead(*conversation_, UidCommand(item.No))) return Fail("Send error");
+  return pipeline_.SendAhead(*conversation_, VerificationCommand(item.No)) || Fail("Send error");
 }
 
 bool Pop3Update::DownloadReply(std::string_view line) {

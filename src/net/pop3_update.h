@@ -48,6 +48,9 @@ class Pop3Update final : public Pop3Handler {
   // The next work from the start of the mailbox: a download, else a deletion, else QUIT.
   bool NextWork();
   bool StartDeletion(int index);
+  // Whether the deletion of `item` first asks UIDL n: the item recorded the server's id and the
+  // server offers UIDL.
+  bool ChecksServerId(const store::MailItem& item) const;
   // TOP n 0 (RETR n once TOP was refused) for the deletion of message deleteNo_.
   bool SendVerification();
   std::string VerificationCommand(int number) const;
@@ -55,7 +58,7 @@ class Pop3Update final : public Pop3Handler {
   static std::string UidCommand(int number);
   // With PIPELINING: the RETRs of the downloads after item `index` that fit the window.
   bool SendDownloadsAhead(int index);
-  // With PIPELINING, along with the DELE of item `index`: the next deletion's first command.
+  // With PIPELINING, along with the DELE of item `index`: the next deletion's UIDL n and TOP n 0.
   bool SendDeletionAhead(int index);
   bool DeletionsAccepted();
   void AppendLine(std::string_view line, bool progress);
