@@ -50,8 +50,9 @@ test::DovecotServer& Server() {
   static const std::unique_ptr<test::DovecotServer> server = [] {
     authority.TrustInThisProcess();
     auto s = std::make_unique<test::DovecotServer>(test::DovecotOptions{
-        .users = {{"u1", "pw"}, {"u2", "pw"}}, .tls = authority.Issue(test::kLoopbackNames)});
+        .users = {{"u1", "pw"}, {"u2", "pw"}, {"u3", "pw"}}, .tls = authority.Issue(test::kLoopbackNames)});
     for (int n = 1; n <= kMessages; ++n) s->DeliverMessage("u1", Message(n));
+    for (int n = 1; n <= kDistantMessages; ++n) s->DeliverMessage("u3", Message(n));
     std::string large;
     while (large.size() < kLargeBytes) large += "A line of a large message, long enough to fill two megabytes soon.\r\n";
     for (int n = 1; n <= kLargeMessages; ++n) {
@@ -63,12 +64,13 @@ test::DovecotServer& Server() {
   return *server;
 }
 
-std::string FreshHome(int lines, const std::string& user, bool tls) {
+std::string FreshHome(int lines, const std::string& user, bool tls, int port) {
   static int homes = 0;
   const std::string home = MakeTemporaryDirectory("check-home-" + std::to_string(++homes));
   const std::string profile = "[GENERAL]\r\nMailBoxCnt=1\r\nListGetLine=" + std::to_string(lines) +
                               "\r\n[MAILBOX-0]\r\nName=\"Work\"\r\nServer=\"127.0.0.1\"\r\nPort=" +
-                              std::to_string(tls ? Server().tlsPort() : Server().port()) + "\r\nUser=\"" + user +
+                              std::to_string(port ? port : tls ? Server().tlsPort() : Server().port()) +
+                              "\r\nUser=\"" + user +
                               "\"\r\nPass=\"" + config::EncodePassword(user, "pw") + "\"\r\nPopTls=" +
                               (tls ? "1" : "0") + "\r\n";
   if (!platform::WriteFileAtomically(home + "Zelk.ini", profile)) std::abort();

@@ -4,7 +4,8 @@
 // Options: bit 0 APOP, bit 1 ListDownload, bit 2 an account that already lists three messages,
 // bit 3 the account is shown, bit 4 login only, bit 5 a filter that keeps "Subject: s2" out,
 // bit 6 an update of three listed messages (the first marked for download, the second for
-// deletion) instead of a check.
+// deletion) instead of a check, bit 7 the listed messages recorded the server's unique ids ("s1"...).
+// A server whose CAPA answer offers PIPELINING gets the commands sent ahead.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int n = 1; n <= 3; ++n) store::Append(box, Item(n));
     box.LastNo = 3;
     box.LastMessageId = "<3@x>";
+  }
+  if (options & 128) {
+    for (std::size_t i = 0; i < box.Items.size(); ++i) box.Items[i]->ServerUidl = "s" + std::to_string(i + 1);
   }
   if (update) {
     box.Items[0]->Mark = store::kMarkDownload;

@@ -52,6 +52,7 @@ void NetworkRun::Run() {
     return WorkEnded();
   });
   Judge(false);
+  ports_.EndProgress();
 }
 
 bool NetworkRun::WorkEnded() {

@@ -11,6 +11,7 @@ namespace zelk::cli {
 
 ports::Answer TerminalPorts::ShowMessage(const platform::Text& title, const platform::Text& text, ports::MessageIcon icon,
                                       ports::MessageButtons buttons, bool) {
+  progress_.Clear();
   if (icon == ports::MessageIcon::kError) {
     ++errorsShown;
     if (!error) error = text;
@@ -27,6 +28,7 @@ std::optional<ports::DialogPort::Password> TerminalPorts::AskPassword(const plat
     passwordsRefused.push_back(title);
     return std::nullopt;
   }
+  progress_.Clear();
   std::fprintf(stderr, "%s password: ", title.c_str());
   std::fflush(stderr);
   termios saved{};

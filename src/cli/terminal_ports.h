@@ -1,9 +1,13 @@
 #pragma once
+#include <unistd.h>
+
+#include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/progress_line.h"
 #include "ui/network_commands.h"
 #include "net/conversation.h"
 #include "ports/ports.h"
@@ -35,8 +39,15 @@ class TerminalPorts final : public ports::DialogPort,
   std::function<void(const platform::Text&)> statusShown;
 
   void SetStatusText(int part, const platform::Text& text) override {
-    if (part == 1 && statusShown) statusShown(text);
+    if (part != 1) return;
+    progress_.Show(text);
+    if (statusShown) statusShown(text);
   }
+  // The work is over: the progress line gives way to what is printed next.
+  void EndProgress() { progress_.Clear(); }
+
+ private:
+  ProgressLine progress_{stderr, ::isatty(STDERR_FILENO) == 1};
 };
 
 // The main window of the network commands on a terminal: never visible, so the commands keep

@@ -2,19 +2,23 @@
 //   S: +OK Dovecot ready. <1.2@host>
 //   C: USER me               S: +OK
 //   C: PASS secret           S: +OK Logged in.
+//   C: CAPA                  S: +OK / UIDL / PIPELINING / .
 //   C: STAT                  S: +OK 2 3120
+//   C: UIDL                  S: +OK / 1 uid-a / 2 uid-b / .   (when offered: each item keeps its id)
 //   C: LIST 1                S: +OK 1 1560
 //   C: TOP 1 100             S: +OK / the header, an empty line, up to 100 body lines / .
 //   C: LIST 2  ...  C: TOP 2 100  ...
 //   C: QUIT                  S: +OK Logging out.      (the server closes: a quiet end)
 // A later check first makes sure that the last message it listed still has its number:
 //   C: TOP 2 0               S: +OK / the header / .   the same identity: LIST 3 ...
-// and when it has not (or STAT counts fewer messages than LastNo) it re-synchronises:
+// and when it has not (or STAT counts fewer messages than LastNo) it re-synchronises, matching
+// items by the server's id they recorded, else by their X-UIDL header:
 //   C: UIDL                  S: +OK / 1 uid-b / 2 uid-d / .
+// With PIPELINING the LIST and TOP (or RETR) commands of the messages to come go out ahead in a
+// bounded window (Pop3Pipeline); the answers are handled in order as without it.
 #include "net/pop3_check.h"
 
 #include <algorithm>
-#include <limits>
 #include <new>
 
 #include "net/pop3_login.h"
@@ -53,19 +57,6 @@ std::string_view WordAt(std::string_view line, int index) {
   }
 }
 
-// A count or size as POP3 gives it: plain digits within the int range. Signs, other characters
-// and values that do not fit are not numbers a server could mean.
-std::optional<int> PlainNumber(std::string_view word) {
-  if (word.empty()) return std::nullopt;
-  std::int64_t value = 0;
-  for (const char c : word) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-    if (value > std::numeric_limits<int>::max()) return std::nullopt;
-  }
-  return static_cast<int>(value);
-}
-
 }  // namespace
 
 Pop3Check::Pop3Check(CheckParts parts) : Pop3Handler(parts.settings.SocLog == 1), parts_(std::move(parts)) {}
@@ -90,7 +81,14 @@ bool Pop3Check::Dispatch(std::string_view line) {
 
 bool Pop3Check::LoggedIn() {
   if (conversation_->loginOnly()) return Finish();
-  return Send("STAT\r\n", static_cast<int>(CheckStep::kStatReply));
+  if (!Send("STAT\r\n", static_cast<int>(CheckStep::kStatReply))) return false;
+  if (!pipeline_.enabled()) return true;
+  // What most likely follows STAT: the verification of the last message listed, or the ids.
+  const store::MailBox& box = *box_;
+  const bool verifies = box.LastNo > 0 && box.LastMessageId;
+  if (!verifies && !capabilities_.uidl) return true;
+  return pipeline_.SendAhead(*conversation_, verifies ? FetchCommand(box.LastNo, true, 0) : "UIDL\r\n") ||
+         Fail("Send error");
 }
 
 bool Pop3Check::StatReply(std::string_view line) {
@@ -118,13 +116,13 @@ bool Pop3Check::StatReply(std::string_view line) {
   firstNewSeen_ = false;
   if (box.LastNo > 0 && box.LastMessageId) {
     // Fewer messages than the last one listed: some were deleted, numbers moved.
-    if (box.MailCnt < box.LastNo) return SendUidl();
+    if (box.MailCnt < box.LastNo) return SendUidl(true);
     number_ = box.LastNo;
     PrepareText(kDefaultTextBytes);
     return SendFetch(true, 0);
   }
   number_ = box.LastNo > 0 ? box.LastNo : 1;
-  return SendList();
+  return SendListing();
 }
 
 bool Pop3Check::ListReply(std::string_view line) {
@@ -159,7 +157,7 @@ bool Pop3Check::FetchReply(std::string_view line) {
     }
     DropText();
     // The message verified at the start is gone or numbered differently.
-    if (number_ == box_->LastNo) return SendUidl();
+    if (number_ == box_->LastNo) return SendUidl(true);
     if (retr_) return Fail(WithServerLine("RETR was not accepted\n\n", line));
     retr_ = true;  // for the rest of the conversation
     return SendFetch(false, 0);
@@ -181,7 +179,7 @@ bool Pop3Check::MessageDone() {
     if (box.LastMessageId) {
       if (key.empty()) return Fail("Message-Id not acquired");
       DropText();
-      if (key != *box.LastMessageId) return SendUidl();
+      if (key != *box.LastMessageId) return SendUidl(true);
       return NextMessage();
     }
     // Nothing to verify against: the list starts again with this message.
@@ -224,6 +222,7 @@ void Pop3Check::ItemAdded(store::MailItem& item) {
   item.New = 1;
   item.Download = retr_ ? 1 : 0;
   item.No = number_;
+  if (const auto uid = uids_.UidOf(number_)) item.ServerUidl = platform::LocalToText(*uid);
   if (shown_) {
     ports::ListViewPort& list = parts_.list;
     for (const int row : redraw) {
@@ -250,10 +249,11 @@ bool Pop3Check::UidlReply(std::string_view line) {
     conversation_->LogReceived(line);
     if (IsPositive(line)) {
       receiving_ = true;
-      uids_.clear();
-      uidLines_ = 0;
+      uids_.Begin(box.MailCnt);
       return true;
     }
+    // The listing goes on without ids to record.
+    if (!resynchronising_) return SendList();
     // Without UIDL nothing can be matched: the list is built again from message 1.
     EmptyMailbox();
     parts_.hooks.ShowCounts();
@@ -261,19 +261,14 @@ bool Pop3Check::UidlReply(std::string_view line) {
     return SendList();
   }
   if (line != ".") {
-    // "n uid": more lines than messages, or a number that names none, means the list and STAT
-    // disagree, and no item can be trusted to a number from it.
-    const std::size_t space = line.find(' ');
-    const std::optional<int> number =
-        space == std::string_view::npos ? std::nullopt : PlainNumber(line.substr(0, space));
-    if (++uidLines_ > box.MailCnt || !number || *number < 1 || *number > box.MailCnt) {
-      uids_.clear();
-      return Fail("Memory Allocation error");
-    }
-    uids_.emplace(std::string(line.substr(space + 1)), *number);  // the first of equal ids wins
+    if (uids_.Add(line)) return true;
+    uids_.Clear();
+    if (resynchronising_) return Fail("Memory Allocation error");
+    // Ids only to record: the listing goes on without them, as without UIDL.
     return true;
   }
   receiving_ = false;
+  if (!resynchronising_) return SendList();
   return Resynchronise();
 }
 
@@ -287,9 +282,12 @@ bool Pop3Check::Resynchronise() {
     int row = 0;  // the row of the current item when rows follow mailbox order
     for (store::ItemRef& slot : box.Items) {
       if (!slot) continue;
-      const auto found = slot->UIDL ? uids_.find(platform::TextToLocal(*slot->UIDL)) : uids_.end();
-      if (found != uids_.end()) {
-        slot->No = found->second;
+      // The server's own id where the item recorded it; the X-UIDL header is what older items have.
+      const store::OptionalText& id = slot->ServerUidl ? slot->ServerUidl : slot->UIDL;
+      const int number = id ? uids_.NumberOf(platform::TextToLocal(*id)) : 0;
+      if (number > 0) {
+        slot->No = number;
+        if (!slot->ServerUidl) slot->ServerUidl = id;
         lastKept = slot;
         ++row;
         continue;
@@ -300,12 +298,11 @@ bool Pop3Check::Resynchronise() {
       if (shownRow >= 0) list.RowRemoved(shownRow);
     }
   } catch (const std::bad_alloc&) {
-    uids_ = {};
+    uids_.Clear();
     if (shown_) list.ResumeRedraw();
     parts_.shell.SetWaitCursor(false);
     throw;
   }
-  uids_ = {};
   store::Compact(box);
   if (shown_) list.ResumeRedraw();
   parts_.shell.SetWaitCursor(false);
@@ -338,28 +335,70 @@ void Pop3Check::PrepareText(std::int64_t expectedSize) {
 
 void Pop3Check::DropText() { std::string().swap(text_); }
 
-bool Pop3Check::SendList() { return Send("LIST " + std::to_string(number_) + "\r\n", static_cast<int>(CheckStep::kListReply)); }
+bool Pop3Check::SendListing() {
+  // The listing's first window may follow UIDL at once: its answers come after the ids.
+  if (capabilities_.uidl && !uidsAsked_) return SendUidl(false) && SendAhead(true);
+  return SendList();
+}
+
+bool Pop3Check::SendList() {
+  return Send(ListCommand(number_), static_cast<int>(CheckStep::kListReply)) && SendAhead(false);
+}
+
+std::string Pop3Check::ListCommand(int number) { return "LIST " + std::to_string(number) + "\r\n"; }
+
+std::string Pop3Check::FetchCommand(int number, bool top, int lines) {
+  if (!top) return "RETR " + std::to_string(number) + "\r\n";
+  return "TOP " + std::to_string(number) + " " + std::to_string(lines) + "\r\n";
+}
+
+bool Pop3Check::SendAhead(bool fromList) {
+  if (!pipeline_.enabled()) return true;
+  const int lines = parts_.settings.ListGetLine;
+  if (!pipeline_.HasAhead() && fromList) {
+    aheadThrough_ = number_ - 1;
+  } else if (!pipeline_.HasAhead()) {
+    // Nothing foreseen so far (the first window, or the handler took another turn): from this
+    // message's fetch on.
+    const std::string fetch = FetchCommand(number_, !retr_, lines);
+    if (!pipeline_.HasRoom(fetch.size())) return true;
+    if (!pipeline_.SendAhead(*conversation_, fetch)) return Fail("Send error");
+    aheadThrough_ = number_;
+  }
+  while (aheadThrough_ < box_->MailCnt) {
+    const int next = aheadThrough_ + 1;
+    std::string list = ListCommand(next);
+    std::string fetch = FetchCommand(next, !retr_, lines);
+    if (!pipeline_.HasRoom(list.size() + fetch.size())) break;
+    if (!pipeline_.SendAhead(*conversation_, std::move(list)) || !pipeline_.SendAhead(*conversation_, std::move(fetch))) {
+      return Fail("Send error");
+    }
+    aheadThrough_ = next;
+  }
+  return true;
+}
 
 bool Pop3Check::SendFetch(bool top, int lines) {
   receiving_ = false;
-  if (!top) return Send("RETR " + std::to_string(number_) + "\r\n", static_cast<int>(CheckStep::kRetrReply));
-  return Send("TOP " + std::to_string(number_) + " " + std::to_string(lines) + "\r\n",
-              static_cast<int>(CheckStep::kTopReply));
+  return Send(FetchCommand(number_, top, lines),
+              static_cast<int>(top ? CheckStep::kTopReply : CheckStep::kRetrReply));
 }
 
-bool Pop3Check::SendUidl() {
+bool Pop3Check::SendUidl(bool resynchronise) {
   receiving_ = false;
+  resynchronising_ = resynchronise;
+  uidsAsked_ = true;
   return Send("UIDL\r\n", static_cast<int>(CheckStep::kUidlReply));
 }
 
 bool Pop3Check::NextMessage() {
   if (number_ >= box_->MailCnt) return Finish();
   ++number_;
-  return SendList();
+  return SendListing();
 }
 
 bool Pop3Check::Send(const std::string& command, int step) {
-  if (!SendCommand(*conversation_, command, command, *error_)) {
+  if (!pipeline_.Send(*conversation_, command, command, *error_)) {
     store::Compact(*box_);
     sizeText_.reset();
     return false;
@@ -379,7 +418,7 @@ bool Pop3Check::Fail(platform::Text text) {
   store::Compact(*box_);
   sizeText_.reset();
   DropText();
-  uids_ = {};
+  uids_.Clear();
   return EndWithError(*conversation_, *error_, std::move(text));
 }
 

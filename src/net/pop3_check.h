@@ -10,6 +10,7 @@
 #include "mime/dates.h"
 #include "net/conversation.h"
 #include "net/pop3_login.h"
+#include "net/pop3_uid_list.h"
 #include "platform/clock.h"
 #include "store/mailbox_table.h"
 #include "store/message_parse.h"
@@ -58,9 +59,17 @@ class Pop3Check final : public Pop3Handler {
   void PrepareText(std::int64_t expectedSize);
   void DropText();
 
+  // The listing of message number_, after the server's unique ids when it offers them.
+  bool SendListing();
   bool SendList();
+  // With PIPELINING: the commands of the messages to come that fit the window, from message
+  // number_'s LIST, or from its fetch once its LIST went out.
+  bool SendAhead(bool fromList);
+  static std::string ListCommand(int number);
+  static std::string FetchCommand(int number, bool top, int lines);
   bool SendFetch(bool top, int lines);
-  bool SendUidl();
+  // UIDL for the whole mailbox: to re-synchronise, or only to record each new item's id.
+  bool SendUidl(bool resynchronise);
   // After message number_: the next one, or QUIT after the last.
   bool NextMessage();
   bool Send(const std::string& command, int step);
@@ -75,8 +84,10 @@ class Pop3Check final : public Pop3Handler {
   int number_ = 0;             // the message being listed or fetched
   std::string text_;           // the lines of the reply, each with its CR LF
   store::OptionalText sizeText_;
-  std::unordered_map<std::string, int> uids_;  // UIDL: unique id -> message number
-  std::int64_t uidLines_ = 0;
+  Pop3UidList uids_;
+  bool uidsAsked_ = false;
+  bool resynchronising_ = false;  // the UIDL awaited is for a re-synchronisation
+  int aheadThrough_ = 0;          // the last message whose commands went out ahead
 
 };
 

@@ -1,5 +1,7 @@
 #include "net/pop3_login.h"
 
+#include <cstdint>
+#include <limits>
 #include <new>
 
 #include "codec/md5.h"
@@ -98,6 +100,9 @@ LoginState LoginLine(Conversation& conversation, std::string_view line, const st
       // Nothing more is sent in clear, not even QUIT.
       if (!conversation.StartTls(error)) return LoginState::kEnded;
       return LoginState::kGoingOn;
+    case LoginStep::kCapabilitiesReply:
+    case LoginStep::kCapabilitiesList:
+      break;  // the handler's own
   }
   return LoginState::kGoingOn;
 }
@@ -116,12 +121,25 @@ bool IsLoginStep(int step) {
     case LoginStep::kCapaList:
     case LoginStep::kCapaListWithStls:
     case LoginStep::kStlsReply:
+    case LoginStep::kCapabilitiesReply:
+    case LoginStep::kCapabilitiesList:
       return true;
   }
   return false;
 }
 
 bool IsPositive(std::string_view line) { return line.size() >= 3 && line[0] == '+' && StartsWithIgnoringAsciiCase(line, "+OK"); }
+
+std::optional<int> PlainNumber(std::string_view word) {
+  if (word.empty()) return std::nullopt;
+  std::int64_t value = 0;
+  for (const char c : word) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > std::numeric_limits<int>::max()) return std::nullopt;
+  }
+  return static_cast<int>(value);
+}
 
 std::optional<std::string_view> ApopTimestamp(std::string_view greeting) {
   const std::size_t open = greeting.rfind('<');
@@ -156,6 +174,14 @@ bool Pop3Handler::Line(Conversation& conversation, std::string_view line, platfo
                        bool shown) {
   Enter(conversation, error, box, shown);
   try {
+    if (!pipeline_.ForHandler(line)) return true;
+    switch (static_cast<LoginStep>(conversation.step)) {
+      case LoginStep::kCapabilitiesReply:
+      case LoginStep::kCapabilitiesList:
+        return CapabilityLine(line);
+      default:
+        break;
+    }
     if (IsLoginStep(conversation.step)) return GoOn(LoginLine(conversation, line, box, socLog_, error));
     return Dispatch(line);
   } catch (const std::bad_alloc&) {
@@ -181,7 +207,29 @@ bool Pop3Handler::GoOn(LoginState state) {
     case LoginState::kLoggedIn:
       break;
   }
-  return LoggedIn();
+  if (conversation_->loginOnly()) return LoggedIn();
+  // RFC 2449: what the server offers may change with the login, so it is asked only now.
+  capabilities_ = {};
+  if (!pipeline_.Send(*conversation_, "CAPA\r\n", "CAPA\r\n", *error_)) return false;
+  conversation_->step = static_cast<int>(LoginStep::kCapabilitiesReply);
+  return true;
+}
+
+bool Pop3Handler::CapabilityLine(std::string_view line) {
+  if (socLog_) conversation_->LogReceived(line);
+  if (static_cast<LoginStep>(conversation_->step) == LoginStep::kCapabilitiesReply) {
+    if (!IsPositive(line)) return LoggedIn();
+    conversation_->step = static_cast<int>(LoginStep::kCapabilitiesList);
+    return true;
+  }
+  if (line == ".") {
+    pipeline_.Enable(capabilities_.pipelining);
+    return LoggedIn();
+  }
+  const std::string_view name = line.substr(0, line.find(' '));
+  if (platform::EqualIgnoringAsciiCase(name, "PIPELINING")) capabilities_.pipelining = true;
+  if (platform::EqualIgnoringAsciiCase(name, "UIDL")) capabilities_.uidl = true;
+  return true;
 }
 
 }  // namespace zelk::net

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "net/conversation.h"
+#include "net/pop3_pipeline.h"
 #include "store/mailbox.h"
 
 // The POP3 login (USER/PASS or APOP) and the few command helpers that the check and the update
@@ -20,6 +21,8 @@ enum class LoginStep : int {
   kCapaList = 21,           // the capabilities, STLS not among them so far
   kCapaListWithStls = 22,   // the capabilities, STLS among them
   kStlsReply = 23,
+  kCapabilitiesReply = 24,  // CAPA sent after the login, for what the handler may use
+  kCapabilitiesList = 25,
 };
 bool IsLoginStep(int step);
 
@@ -54,6 +57,9 @@ inline constexpr std::string_view kApopNeedsImplicitTls =
 
 // A reply is positive when it begins with "+OK" in any case.
 bool IsPositive(std::string_view line);
+// A count, size or message number as POP3 gives it: plain digits within the int range. Signs,
+// other characters and values that do not fit are not numbers a server could mean.
+std::optional<int> PlainNumber(std::string_view word);
 // The greeting's last "<" and the last ">" after it, both included; nothing without them.
 std::optional<std::string_view> ApopTimestamp(std::string_view greeting);
 // MD5 of the timestamp followed by the password (local code page), as 32 lower-case hex digits.
@@ -62,8 +68,15 @@ std::string ApopDigest(std::string_view timestamp, std::string_view password);
 // A line after QUIT: its "+OK" or "-ERR" goes to the status bar and the log, nothing else.
 void QuitSentLine(Conversation& conversation, std::string_view line);
 
+// What the server offers after the login (RFC 2449 CAPA); a server that refuses CAPA offers nothing.
+struct Pop3Capabilities {
+  bool pipelining = false;
+  bool uidl = false;
+};
+
 // What both POP3 conversations share: the context of the line being handled, the login steps,
-// and out of memory ending the conversation with "Memory Allocation error".
+// CAPA after the login (except for a login alone), the commands sent ahead with PIPELINING, and
+// out of memory ending the conversation with "Memory Allocation error".
 class Pop3Handler : public ProtocolHandler {
  public:
   bool Line(Conversation& conversation, std::string_view line, platform::Text& error, store::MailBox& box,
@@ -85,7 +98,12 @@ class Pop3Handler : public ProtocolHandler {
   platform::Text* error_ = nullptr;
   bool shown_ = false;
 
+  Pop3Capabilities capabilities_;
+  // Every command after the login goes through it, sent ahead or not.
+  Pop3Pipeline pipeline_;
+
  private:
+  bool CapabilityLine(std::string_view line);
   // Sets the context above for one call from the conversation.
   void Enter(Conversation& conversation, platform::Text& error, store::MailBox& box, bool shown);
   bool GoOn(LoginState state);

@@ -6,7 +6,13 @@
 //   C: TOP 7 0 ... C: DELE 7 S: +OK
 //   C: QUIT                  S: +OK Logging out.
 // The numbers stay those of the session throughout; the items are renumbered once, after the last
-// DELE was accepted. A server that refuses TOP gets RETR for the verifications instead.
+// DELE was accepted. A server that refuses TOP gets RETR for the verifications instead. An item
+// that recorded the server's unique id is first asked for it, where the server offers UIDL, so a
+// number another message took over is never deleted even when both share a Message-Id:
+//   C: UIDL 3                S: +OK 3 uid-c                  the item's id: TOP 3 0 ...
+// With PIPELINING the RETRs of the downloads go out ahead in a bounded window, UIDL n and TOP n 0
+// together, and each DELE carries the next deletion's UIDL n and TOP n 0 along. A DELE itself
+// never goes out before its message was verified.
 #include "net/pop3_update.h"
 
 #include <algorithm>
@@ -25,6 +31,7 @@ enum class UpdateStep : int {
   kVerifyReply = 7,  // TOP n 0, or RETR n once TOP was refused
   kRetrReply = 8,
   kDeleReply = 9,
+  kUidReply = 10,
   kQuitSent = net::kQuitSent,
 };
 
@@ -34,6 +41,8 @@ constexpr std::string_view kNotSynchronised = "Mail numbers not synchronised\n\n
 // what actually arrives.
 constexpr std::int64_t kMostBytesReserved = 1 << 20;
 constexpr std::int64_t kDefaultTextBytes = 4096;
+// Whole messages owed ahead are read before a Stop's RSET is answered: a few at most.
+constexpr std::size_t kMostDownloadsAhead = 8;
 // The progress is shown with the first line of a download and then every this many + 1 lines.
 constexpr int kProgressLines = 50;
 
@@ -52,6 +61,8 @@ bool Pop3Update::Dispatch(std::string_view line) {
       return DownloadReply(line);
     case UpdateStep::kDeleReply:
       return DeleReply(line);
+    case UpdateStep::kUidReply:
+      return UidReply(line);
   }
   return true;
 }
@@ -73,7 +84,7 @@ bool Pop3Update::NextWork() {
     downloadNo_ = item.No;
     PrepareText(item.Size ? platform::ReadDecimal(platform::TextToLocal(*item.Size)) : 0);
     receiving_ = false;
-    return Send("RETR " + std::to_string(downloadNo_) + "\r\n", static_cast<int>(UpdateStep::kRetrReply));
+    return Send(RetrCommand(downloadNo_), static_cast<int>(UpdateStep::kRetrReply)) && SendDownloadsAhead(index);
   }
   const int index = store::NextDeleteMarked(box, -1);
   if (index < 0) {
@@ -84,12 +95,67 @@ bool Pop3Update::NextWork() {
 }
 
 bool Pop3Update::StartDeletion(int index) {
-  deleteNo_ = box_->Items[static_cast<std::size_t>(index)]->No;
+  const store::MailItem& item = *box_->Items[static_cast<std::size_t>(index)];
+  deleteNo_ = item.No;
+  receiving_ = false;
+  if (!ChecksServerId(item)) return SendVerification();
+  if (!Send(UidCommand(deleteNo_), static_cast<int>(UpdateStep::kUidReply))) return false;
+  // The verification is only a read: it may follow at once.
+  if (!pipeline_.enabled() || pipeline_.HasAhead()) return true;
+  return pipeline_.SendAhead(*conversation_, VerificationCommand(deleteNo_)) || Fail("Send error");
+}
+
+bool Pop3Update::ChecksServerId(const store::MailItem& item) const { return capabilities_.uidl && item.ServerUidl.has_value(); }
+
+bool Pop3Update::SendVerification() {
   PrepareText(kDefaultTextBytes);
   receiving_ = false;
-  const std::string number = std::to_string(deleteNo_);
-  return Send(topRefused_ ? "RETR " + number + "\r\n" : "TOP " + number + " 0\r\n",
-              static_cast<int>(UpdateStep::kVerifyReply));
+  return Send(VerificationCommand(deleteNo_), static_cast<int>(UpdateStep::kVerifyReply));
+}
+
+std::string Pop3Update::VerificationCommand(int number) const {
+  return topRefused_ ? RetrCommand(number) : "TOP " + std::to_string(number) + " 0\r\n";
+}
+
+std::string Pop3Update::RetrCommand(int number) { return "RETR " + std::to_string(number) + "\r\n"; }
+
+std::string Pop3Update::UidCommand(int number) { return "UIDL " + std::to_string(number) + "\r\n"; }
+
+bool Pop3Update::UidReply(std::string_view line) {
+  if (parts_.settings.SocLog == 1) conversation_->LogReceived(line);
+  // "+OK n uid": anything else, or another id, means the number is not the item's message now.
+  const int index = store::FindByNo(*box_, deleteNo_);
+  if (index < 0) return Fail(platform::Text(kNotSynchronised));
+  const store::MailItem& item = *box_->Items[static_cast<std::size_t>(index)];
+  const std::size_t space = line.find(' ', line.find(' ') + 1);
+  const bool same = IsPositive(line) && space != std::string_view::npos && item.ServerUidl &&
+                    line.substr(space + 1) == platform::TextToLocal(*item.ServerUidl);
+  if (!same) return Fail(platform::Text(kNotSynchronised));
+  return SendVerification();
+}
+
+bool Pop3Update::SendDownloadsAhead(int index) {
+  if (!pipeline_.enabled()) return true;
+  // A downloaded item loses its mark, so the downloads go in item order.
+  if (!pipeline_.HasAhead()) aheadIndex_ = index;
+  for (int next = store::NextDownloadMarked(*box_, aheadIndex_); next >= 0;
+       next = store::NextDownloadMarked(*box_, aheadIndex_)) {
+    if (pipeline_.AheadCount() >= kMostDownloadsAhead) break;
+    std::string command = RetrCommand(box_->Items[static_cast<std::size_t>(next)]->No);
+    if (!pipeline_.HasRoom(command.size())) break;
+    if (!pipeline_.SendAhead(*conversation_, std::move(command))) return Fail("Send error");
+    aheadIndex_ = next;
+  }
+  return true;
+}
+
+bool Pop3Update::SendDeletionAhead(int index) {
+  if (!pipeline_.enabled()) return true;
+  const int next = store::NextDeleteMarked(*box_, index);
+  if (next < 0) return true;
+  const store::MailItem& item = *box_->Items[static_cast<std::size_t>(next)];
+  if (ChecksServerId(item) && !pipeline_.SendAhead(*conversation_, UidCommand(item.No))) return Fail("Send error");
+  return pipeline_.SendAhead(*conversation_, VerificationCommand(item.No)) || Fail("Send error");
 }
 
 bool Pop3Update::DownloadReply(std::string_view line) {
@@ -142,7 +208,7 @@ bool Pop3Update::VerifyReply(std::string_view line) {
     topRefused_ = true;  // for the rest of the conversation
     if (store::FindByNo(*box_, deleteNo_) < 0) return Fail(platform::Text(kNotSynchronised));
     PrepareText(kDefaultTextBytes);
-    return Send("RETR " + std::to_string(deleteNo_) + "\r\n", static_cast<int>(UpdateStep::kVerifyReply));
+    return Send(RetrCommand(deleteNo_), static_cast<int>(UpdateStep::kVerifyReply));
   }
   if (line != ".") {
     AppendLine(line, false);
@@ -153,7 +219,8 @@ bool Pop3Update::VerifyReply(std::string_view line) {
   if (index < 0) return Fail(platform::Text(kNotSynchronised));
   if (platform::Text error = IdentityError(index); !error.empty()) return Fail(std::move(error));
   DropText();
-  return Send("DELE " + std::to_string(deleteNo_) + "\r\n", static_cast<int>(UpdateStep::kDeleReply));
+  return Send("DELE " + std::to_string(deleteNo_) + "\r\n", static_cast<int>(UpdateStep::kDeleReply)) &&
+         SendDeletionAhead(index);
 }
 
 bool Pop3Update::DeleReply(std::string_view line) {
@@ -244,7 +311,7 @@ void Pop3Update::PrepareText(std::int64_t expectedSize) {
 void Pop3Update::DropText() { std::string().swap(text_); }
 
 bool Pop3Update::Send(const std::string& command, int step) {
-  if (!SendCommand(*conversation_, command, command, *error_)) {
+  if (!pipeline_.Send(*conversation_, command, command, *error_)) {
     DropText();
     return false;
   }

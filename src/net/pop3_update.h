@@ -43,10 +43,23 @@ class Pop3Update final : public Pop3Handler {
   bool DownloadReply(std::string_view line);
   bool VerifyReply(std::string_view line);
   bool DeleReply(std::string_view line);
+  bool UidReply(std::string_view line);
   bool Downloaded();
   // The next work from the start of the mailbox: a download, else a deletion, else QUIT.
   bool NextWork();
   bool StartDeletion(int index);
+  // Whether the deletion of `item` first asks UIDL n: the item recorded the server's id and the
+  // server offers UIDL.
+  bool ChecksServerId(const store::MailItem& item) const;
+  // TOP n 0 (RETR n once TOP was refused) for the deletion of message deleteNo_.
+  bool SendVerification();
+  std::string VerificationCommand(int number) const;
+  static std::string RetrCommand(int number);
+  static std::string UidCommand(int number);
+  // With PIPELINING: the RETRs of the downloads after item `index` that fit the window.
+  bool SendDownloadsAhead(int index);
+  // With PIPELINING, along with the DELE of item `index`: the next deletion's UIDL n and TOP n 0.
+  bool SendDeletionAhead(int index);
   bool DeletionsAccepted();
   void AppendLine(std::string_view line, bool progress);
   // The error text when the fetched text is not the message of the item at `index`, else empty.
@@ -64,6 +77,7 @@ class Pop3Update final : public Pop3Handler {
   bool deleAccepted_ = false;  // the server holds deletions of this conversation
   int downloadNo_ = 0;
   int deleteNo_ = 0;
+  int aheadIndex_ = -1;  // the last item whose download went out ahead
   std::string text_;  // the lines of the reply, each with its CR LF
   std::int64_t bytes_ = 0;
   int lineCounter_ = 0;

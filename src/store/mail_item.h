@@ -49,7 +49,10 @@ struct MailItem {
   OptionalText ContentType;
   OptionalText Encoding;
   OptionalText MessageId;
-  OptionalText UIDL;
+  OptionalText UIDL;  // the message's own X-UIDL header
+  // The server's unique id (POP3 UIDL) when the check could ask for it: the one identity that
+  // survives renumbering on every server, X-UIDL header or not.
+  OptionalText ServerUidl;
   OptionalText InReplyTo;
   OptionalText References;
   OptionalText Body;  // CR LF lines; a line beginning with "." carries one extra "."

@@ -27,6 +27,7 @@ ItemRef CopyItem(const MailItem& source) {
   copy->Mark = copy->Status;
   copy->No = 0;
   copy->UIDL.reset();
+  copy->ServerUidl.reset();
   return copy;
 }
 

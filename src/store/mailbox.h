@@ -75,7 +75,8 @@ struct MailBox {
 // Makes room for n items; with n not above the count, gives back unused room.
 void Reserve(MailBox& box, std::size_t n);
 void Append(MailBox& box, ItemRef item);
-// A copy of the item with every text duplicated, except: not new, no mark, No 0, no UIDL.
+// A copy of the item with every text duplicated, except: not new, no mark, No 0, no UIDL nor
+// server UIDL.
 ItemRef CopyItem(const MailItem& source);
 // Appends a copy that takes sourceName when it names no mailbox. asNew (duplicating in the
 // Outbox) also clears mark and status, Date and MessageId, and any editor attachment.

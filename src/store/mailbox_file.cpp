@@ -23,7 +23,7 @@ struct HeaderField {
 };
 // Lines a reader does not know are passed over, so files with a Content-Disposition line still
 // read everywhere, and older files simply have none.
-constexpr std::array<HeaderField, 17> kTextFields = {{
+constexpr std::array<HeaderField, 18> kTextFields = {{
     {"From:", &MailItem::From},
     {"To:", &MailItem::To},
     {"Cc:", &MailItem::Cc},
@@ -41,6 +41,7 @@ constexpr std::array<HeaderField, 17> kTextFields = {{
     {"X-MailBox:", &MailItem::MailBoxName},
     {"X-Attach:", &MailItem::Attach},
     {"Content-Disposition:", &MailItem::Disposition},
+    {"X-Server-UIDL:", &MailItem::ServerUidl},
 }};
 
 // Number lines, with the names older files used.

@@ -40,7 +40,7 @@ TEST(CliInterrupted, ASignalStopsTheConversationPolitelyAndTheFilesAreStillWritt
   for (const int signal : {SIGINT, SIGTERM}) {
     // The server answers the login, then keeps the client waiting for its STAT reply.
     test::ScriptedServer server({Send("+OK ready\r\n"), Expect("USER u1"), Send("+OK\r\n"), Expect("PASS pw"),
-                                 Send("+OK\r\n"), Expect("STAT"), Expect("RSET"), Send("+OK\r\n"), Expect("QUIT"),
+                                 Send("+OK\r\n"), Expect("CAPA"), Send("-ERR\r\n"), Expect("STAT"), Expect("RSET"), Send("+OK\r\n"), Expect("QUIT"),
                                  Send("+OK bye\r\n")});
     test::TempDir home;
     ASSERT_TRUE(WriteAccount(home, server.port()));

@@ -39,7 +39,7 @@ inline store::ItemRef Item(int n) {
 
 inline Steps Login() {
   return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n"),
-          Expect("STAT")};
+          Expect("CAPA"), Send("-ERR\r\n"), Expect("STAT")};
 }
 // LIST n and TOP n 100 answered with message n.
 inline Steps Listed(int n) {

@@ -36,7 +36,9 @@ TEST(Pop3Check, FirstCheckListsEveryMessageAndQuits) {
   // The password shows nowhere; the commands do.
   const std::string log = platform::ReadWholeFile(f.log.path()).value_or("");
   EXPECT_EQ(log.find("secret"), std::string::npos);
-  EXPECT_NE(log.find("[Work] PASS ****\r\n[Work] +OK\r\n[Work] STAT\r\n[Work] +OK 2 200\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("[Work] PASS ****\r\n[Work] +OK\r\n[Work] CAPA\r\n[Work] -ERR\r\n[Work] STAT\r\n[Work] +OK 2 200\r\n"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("[Work] QUIT\r\n[Work] +OK bye\r\n"), std::string::npos) << log;
 }
 
@@ -92,6 +94,32 @@ TEST(Pop3Check, ChangedNumberingRenumbersKeptItemsByUidlAndDropsTheRest) {
   }
 }
 
+TEST(Pop3Check, NewItemsRecordTheServersIdsAndAListingThatDisagreesOnlyLosesThem) {
+  struct Case {
+    const char* listing;
+    std::vector<std::string> ids;
+  };
+  const Case cases[] = {
+      {"+OK\r\n1 id a\r\n2 id-b\r\n.\r\n", {"id a", "id-b"}},
+      {"+OK\r\n2 id-b\r\n.\r\n", {"-", "id-b"}},
+      {"+OK\r\n1 id-a\r\n9 id-z\r\n.\r\n", {"-", "-"}},
+      {"+OK\r\n1 id-a\r\n2 id-b\r\n3 id-c\r\n.\r\n", {"-", "-"}},
+      {"-ERR not now\r\n", {"-", "-"}},
+  };
+  for (const Case& c : cases) {
+    CheckFixture f;
+    Steps login = Login();
+    login[login.size() - 2] = Send("+OK\r\nUIDL\r\n.\r\n");  // CAPA offers UIDL
+    ScriptedServer server(
+        Script({login, {Send("+OK 2 200\r\n"), Expect("UIDL"), Send(c.listing)}, Listed(1), Listed(2), Quitting()}));
+    ASSERT_TRUE(f.Check(server));
+    EXPECT_EQ(f.Error(), "") << c.listing;
+    std::vector<std::string> ids;
+    for (const auto& item : f.box().Items) ids.push_back(item->ServerUidl.value_or("-"));
+    EXPECT_EQ(ids, c.ids) << c.listing;
+  }
+}
+
 TEST(Pop3Check, RefusedUidlRebuildsTheListFromMessageOne) {
   CheckFixture f;
   f.Hold({1, 2});
@@ -137,7 +165,7 @@ TEST(Pop3Check, EmptyServerAndLoginOnlyQuitAtOnce) {
     EXPECT_FALSE(StartCheck(*f.conversation, store::kOutboxIndex, false, f.Parts()));
     f.box().NewMail = 1;
     Steps script = Login();
-    script.pop_back();  // no STAT
+    script.resize(script.size() - 3);  // no CAPA, no STAT
     ScriptedServer server(Script({script, Quitting()}));
     ASSERT_TRUE(f.Check(server, true));
     EXPECT_EQ(std::make_tuple(f.Error(), f.box().NewMail), std::make_tuple("", 0));
@@ -291,7 +319,8 @@ TEST_F(Pop3CheckDovecot, MessagesDeletedBehindTheClientsBackAreResynchronisedByU
   EXPECT_EQ(Subjects(f), (std::vector<std::string>{"s1", "s3", "s4", "s5*"}));
   EXPECT_EQ(f.Numbers(), (std::vector<int>{1, 2, 3, 4}));
   EXPECT_EQ(std::make_tuple(f.box().LastNo, f.box().LastMessageId), std::make_tuple(4, std::optional<std::string>("<5@x>")));
-  EXPECT_EQ(std::count(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] UIDL\r\n"), 1);
+  // The first check recorded the server's ids, the second re-synchronised by them.
+  EXPECT_EQ(std::count(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] UIDL\r\n"), 2);
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ using test::Silence;
 
 // The account's server at an empty mailbox, from USER on.
 Steps LoginToEmpty() { return Script({{Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n"),
-                                       Expect("STAT"), Send("+OK 0 0\r\n")}, Quitting()}); }
+                                       Expect("CAPA"), Send("-ERR\r\n"), Expect("STAT"), Send("+OK 0 0\r\n")}, Quitting()}); }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -111,7 +111,8 @@ TEST(Pop3Tls, OnlyAGreetingThatCameOverTlsServesApop) {
   const test::ServerIdentity identity = authority.Issue(test::kLoopbackNames);
   const Steps stls = {Send("+OK ready <1.2@host>\r\n"), Expect("CAPA"), Send("+OK\r\nstls\r\n.\r\n"), Expect("STLS"),
                       Send("+OK begin TLS\r\n"), AcceptTls(identity)};
-  const Steps apopAccepted = {Expect("APOP me *"), Send("+OK\r\n"), Expect("STAT"), Send("+OK 0 0\r\n")};
+  const Steps apopAccepted = {Expect("APOP me *"), Send("+OK\r\n"), Expect("CAPA"), Send("-ERR\r\n"), Expect("STAT"),
+                              Send("+OK 0 0\r\n")};
   const struct {
     store::TlsMode mode;
     int apop;

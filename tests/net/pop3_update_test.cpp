@@ -29,7 +29,8 @@ using test_support::Steps;
 constexpr const char* kNotSynchronised = "Mail numbers not synchronised\n\nNew and existing numbers must agree";
 
 Steps Login() {
-  return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n")};
+  return {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"), Send("+OK\r\n"),
+          Expect("CAPA"), Send("-ERR\r\n")};
 }
 // TOP n 0 answered with message `as`, DELE n accepted.
 Steps Deleted(int n, int as = 0) {
@@ -209,6 +210,35 @@ TEST(Pop3Update, ARefusedDeleWithdrawsEveryDeletionAndRemovesNothing) {
                           [](const std::string& call) { return call.find("RSET") != std::string::npos; }), 0);
 }
 
+// An item that recorded the server's id is deleted only while that number still has that id:
+// another message under its number is never deleted, even with the same Message-Id (a copy).
+TEST(Pop3Update, ADeletionFirstMakesSureTheNumberStillHasTheItemsServerId) {
+  const Steps offered = {Send("+OK ready\r\n"), Expect("USER me"), Send("+OK\r\n"), Expect("PASS secret"),
+                         Send("+OK\r\n"), Expect("CAPA"), Send("+OK\r\nUIDL\r\n.\r\n")};
+  struct Case {
+    const char* answer;  // to UIDL 2
+    Steps rest;
+    const char* error;
+    std::vector<std::string> left;
+  };
+  const Case cases[] = {
+      {"+OK 2 id-2", Script({Deleted(2), Quitting()}), "", {"1:s1"}},
+      {"+OK 2 id-7", {Expect("QUIT")}, kNotSynchronised, {"1:s1", "2:s2"}},
+      {"+OK 2", {Expect("QUIT")}, kNotSynchronised, {"1:s1", "2:s2"}},
+      {"-ERR no such message", {Expect("QUIT")}, kNotSynchronised, {"1:s1", "2:s2"}},
+  };
+  for (const Case& c : cases) {
+    UpdateFixture f;
+    f.Hold(2);
+    f.item(1).ServerUidl = "id-2";
+    f.MarkItems({2}, store::kMarkDelete);
+    ScriptedServer server(Script({offered, {Expect("UIDL 2"), Send(std::string(c.answer) + "\r\n")}, c.rest}));
+    ASSERT_TRUE(f.Update(server));
+    EXPECT_EQ(f.Error(), c.error) << c.answer;
+    EXPECT_EQ(f.Numbered(), c.left) << c.answer;
+  }
+}
+
 TEST(Pop3Update, ErrorEndsLeaveEveryItemAsItWasAndWithdrawAcceptedDeletions) {
   struct Case {
     const char* name;
@@ -320,10 +350,15 @@ TEST_F(Pop3UpdateDovecot, DownloadsAndDeletionsLeaveTheItemsNumberedAsTheServerN
 
   // The server agrees with the new numbers: a check verifies the last one and lists only new mail.
   server.DeliverMessage("me", Message(6));
+  f.ports.calls.clear();
   ASSERT_TRUE(f.Check(server.port()));
   ASSERT_EQ(f.Error(), "") << server.LogTail();
   EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s2", "2:s3", "3:s6"}));
-  EXPECT_EQ(std::count(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] UIDL\r\n"), 0);
+  // UIDL only for the new message's id, after the verification: nothing was re-synchronised.
+  const auto uidl = std::find(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] UIDL\r\n");
+  EXPECT_LT(std::find(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] TOP 2 0\r\n"), uidl);
+  EXPECT_EQ(std::count(f.ports.calls.begin(), f.ports.calls.end(), "status 1 [Work] UIDL\r\n"), 1);
+  EXPECT_EQ(test::CallsOfKinds(f.ports, {"delete"}), (std::vector<std::string>{}));
 
   // And an update by those numbers deletes the right message.
   f.item(0).Mark = store::kMarkDelete;
@@ -331,6 +366,64 @@ TEST_F(Pop3UpdateDovecot, DownloadsAndDeletionsLeaveTheItemsNumberedAsTheServerN
   ASSERT_EQ(f.Error(), "") << server.LogTail();
   EXPECT_EQ(server.MessageCount("me"), 2u);
   EXPECT_EQ(f.Numbered(), (std::vector<std::string>{"1:s3", "2:s6"}));
+}
+
+// Five messages checked, the second downloaded, the third read, the fourth marked for deletion;
+// then another client deletes one at the start, in the middle or at the end, sometimes as new mail
+// arrives. Whether or not the server takes the messages' X-UIDL headers for its ids (Dovecot does
+// not by default), every item still on the server keeps its text, state and mark, and the update
+// then deletes the marked one and no other.
+TEST_F(Pop3UpdateDovecot, ItemsKeepTextStateAndMarksWhenAnotherClientDeletesMail) {
+  struct Case {
+    int deleted;
+    bool arrives;
+    std::vector<std::string> afterCheck;
+    std::vector<std::string> afterUpdate;
+  };
+  const Case cases[] = {
+      {1, false, {"1:s2", "2:s3", "3:s4", "4:s5"}, {"1:s2", "2:s3", "3:s5"}},
+      {3, true, {"1:s1", "2:s2", "3:s4", "4:s5", "5:s6"}, {"1:s1", "2:s2", "3:s5", "4:s6"}},
+      {5, false, {"1:s1", "2:s2", "3:s3", "4:s4"}, {"1:s1", "2:s2", "3:s3"}},
+      {5, true, {"1:s1", "2:s2", "3:s3", "4:s4", "5:s6"}, {"1:s1", "2:s2", "3:s3", "4:s6"}},
+  };
+  for (const bool reuseXuidl : {false, true}) {
+    test::DovecotServer server({.users = {{"me", "secret"}}, .reuseXuidl = reuseXuidl});
+    for (const Case& c : cases) {
+      SCOPED_TRACE("X-UIDL " + std::to_string(reuseXuidl) + ", message " + std::to_string(c.deleted) + " deleted");
+      server.EmptyMailbox("me");
+      for (const int n : {1, 2, 3, 4, 5}) server.DeliverMessage("me", Message(n));
+      UpdateFixture f;
+      f.settings.ListGetLine = 0;
+      ASSERT_TRUE(f.Check(server.port()));
+      ASSERT_EQ(f.box().Items.size(), 5u) << f.Error() << server.LogTail();
+      f.item(1).Mark = store::kMarkDownload;
+      ASSERT_TRUE(f.Update(server.port()));
+      ASSERT_EQ(f.Error(), "") << server.LogTail();
+      f.item(2).Status = f.item(2).Mark = store::kStatusRead;
+      f.item(3).Mark = store::kMarkDelete;
+
+      server.DeleteMessageBehindTheClientsBack("me", static_cast<std::size_t>(c.deleted));
+      if (c.arrives) server.DeliverMessage("me", Message(6));
+      ASSERT_TRUE(f.Check(server.port()));
+      ASSERT_EQ(f.Error(), "") << server.LogTail();
+      EXPECT_EQ(f.Numbered(), c.afterCheck);
+      for (const auto& item : f.box().Items) {
+        const std::string subject = item->Subject.value_or("");
+        EXPECT_EQ(item->Download == 1, subject == "s2") << subject;
+        if (subject == "s2") {
+          EXPECT_EQ(item->Body, "first line\r\nsecond line\r\n");
+        }
+        EXPECT_EQ(item->Status, subject == "s3" ? store::kStatusRead : subject == "s2" ? store::kStatusUnread : 0) << subject;
+        EXPECT_EQ(item->Mark == store::kMarkDelete, subject == "s4") << subject;
+        EXPECT_TRUE(item->ServerUidl) << subject;
+      }
+
+      ASSERT_TRUE(f.Update(server.port()));
+      ASSERT_EQ(f.Error(), "") << server.LogTail();
+      EXPECT_EQ(f.Numbered(), c.afterUpdate);
+      EXPECT_EQ(server.MessageCount("me"), c.afterUpdate.size());
+    }
+  }
 }
 
 // A server reachable only over IPv6: by its address as the account names it, and by a name whose

@@ -18,7 +18,7 @@ constexpr OptionalText MailItem::*kTexts[] = {
     &MailItem::From,    &MailItem::To,        &MailItem::Cc,          &MailItem::Bcc,       &MailItem::Date,
     &MailItem::Subject, &MailItem::Size,      &MailItem::ReplyTo,     &MailItem::ContentType,
     &MailItem::Encoding, &MailItem::MessageId, &MailItem::InReplyTo,  &MailItem::References, &MailItem::UIDL,
-    &MailItem::MailBoxName, &MailItem::Attach, &MailItem::Disposition};
+    &MailItem::MailBoxName, &MailItem::Attach, &MailItem::Disposition, &MailItem::ServerUidl};
 
 // Items as the program holds them: texts absent, empty, folded or non-ASCII; bodies in
 // transparency form with and without a final line break. `foreign` is text only the code page

@@ -33,6 +33,7 @@ TEST(MailBoxItems, CopiesDropMarkNumberAndUidlAndKeepTheirSourceName) {
   source.New = 1;
   source.Download = 1;
   source.UIDL = "uidl";
+  source.ServerUidl = "server uidl";
   source.Subject = "s";
   source.Date = "03/01/2006 10:00";
   source.MessageId = "<id>";
@@ -43,6 +44,7 @@ TEST(MailBoxItems, CopiesDropMarkNumberAndUidlAndKeepTheirSourceName) {
   EXPECT_EQ(copy->New, 0);
   EXPECT_EQ(copy->Download, 1);
   EXPECT_FALSE(copy->UIDL);
+  EXPECT_FALSE(copy->ServerUidl);
   EXPECT_EQ(copy->Subject, "s");
 
   MailBox savebox;
