@@ -1,5 +1,6 @@
 #include "delay_proxy.h"
 
+#include "support/loopback_listener.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -53,16 +54,9 @@ void Hide(std::string& bytes, std::string_view what, std::string_view instead) {
 DelayProxy::DelayProxy(int serverPort, std::chrono::milliseconds roundTrip, bool pipelining)
     : serverPort_(serverPort), oneWay_(std::chrono::duration_cast<std::chrono::microseconds>(roundTrip) / 2),
       pipelining_(pipelining) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in here{};
-  here.sin_family = AF_INET;
-  here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof here;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&here), sizeof here) != 0 ||
-      ::listen(listener_, 8) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&here), &length) != 0) {
-    throw std::runtime_error("delay proxy: cannot listen");
-  }
-  port_ = ntohs(here.sin_port);
+  const test::LoopbackListener listener = test::ListenOnLoopback(8, "delay proxy");
+  listener_ = listener.fd;
+  port_ = listener.port;
   thread_ = std::thread([this] { Run(); });
 }
 

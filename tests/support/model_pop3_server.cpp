@@ -1,5 +1,6 @@
 #include "support/model_pop3_server.h"
 
+#include "support/loopback_listener.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -55,17 +56,9 @@ int NumberArgument(const std::string& command, std::size_t word) {
 
 ModelPop3Server::ModelPop3Server(std::vector<ModelMessage> messages, ModelQuirks quirks)
     : messages_(std::move(messages)), deleted_(messages_.size(), false), quirks_(std::move(quirks)) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in here{};
-  here.sin_family = AF_INET;
-  here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof here;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&here), sizeof here) != 0 ||
-      ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&here), &length) != 0) {
-    if (listener_ >= 0) ::close(listener_);
-    throw std::runtime_error("model server: cannot listen on 127.0.0.1");
-  }
-  port_ = ntohs(here.sin_port);
+  const LoopbackListener listener = ListenOnLoopback(1, "model server");
+  listener_ = listener.fd;
+  port_ = listener.port;
   thread_ = std::thread([this] { Run(); });
 }
 

@@ -1,5 +1,6 @@
 #include "support/scripted_server.h"
 
+#include "support/loopback_listener.h"
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -70,19 +71,14 @@ bool Matches(const std::string& pattern, const std::string& line) {
 }  // namespace
 
 ScriptedServer::ScriptedServer(std::vector<ScriptStep> script) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const LoopbackListener listener = ListenOnLoopback(1, "scripted server");
+  listener_ = listener.fd;
+  port_ = listener.port;
   stop_ = ::eventfd(0, EFD_CLOEXEC);
-  sockaddr_in here{};
-  here.sin_family = AF_INET;
-  here.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof here;
-  if (listener_ < 0 || stop_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&here), sizeof here) != 0 ||
-      ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&here), &length) != 0) {
-    if (listener_ >= 0) ::close(listener_);
-    if (stop_ >= 0) ::close(stop_);
-    throw std::runtime_error("scripted server: cannot listen on 127.0.0.1");
+  if (stop_ < 0) {
+    ::close(listener_);
+    throw std::runtime_error("scripted server: no eventfd");
   }
-  port_ = ntohs(here.sin_port);
   thread_ = std::thread([this, steps = std::move(script)]() mutable { Run(std::move(steps)); });
 }
 
