@@ -8,6 +8,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
 namespace zelk::gui {
 
 namespace {
@@ -136,10 +138,8 @@ void GlobalOptionsSheet::BuildCheck(QWidget& page) {
   autoLayout->addWidget(new QLabel("min", autoRow));
   autoLayout->addStretch(1);
   QVBoxLayout* layout = PageLayout(page);
-  for (QWidget* widget : {static_cast<QWidget*>(newMail), static_cast<QWidget*>(noMail), static_cast<QWidget*>(sound),
-                          autoRow, static_cast<QWidget*>(onStart), static_cast<QWidget*>(afterUpdate),
-                          static_cast<QWidget*>(endSound), static_cast<QWidget*>(recvError),
-                          static_cast<QWidget*>(sendError)}) {
+  for (QWidget* widget : std::initializer_list<QWidget*>{newMail, noMail, sound, autoRow, onStart, afterUpdate,
+                                                       endSound, recvError, sendError}) {
     layout->addWidget(widget);
   }
   minutes->setEnabled(autoCheck->isChecked());
