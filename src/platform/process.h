@@ -44,6 +44,31 @@ class ChildProcess {
   int output_;
 };
 
+// A program the user works in while this one goes on (an editor): watched without waiting and
+// never ended by this program.
+class WatchedProcess {
+ public:
+  // argv[0] is searched on PATH. Standard input, output and error are /dev/null, descriptors of
+  // the parent are not passed on, and the process leads a session of its own, so a Ctrl+C or
+  // hang-up meant for this program does not end the user's work. Nothing when it could not be
+  // found or started.
+  static std::unique_ptr<WatchedProcess> Start(const std::vector<std::string>& argv);
+  // A process still running is left running; a thread of its own waits for its end, so it is
+  // never left a zombie.
+  ~WatchedProcess();
+  WatchedProcess(const WatchedProcess&) = delete;
+  WatchedProcess& operator=(const WatchedProcess&) = delete;
+
+  // True once the process has ended (and is reaped); never waits.
+  bool Ended();
+
+ private:
+  explicit WatchedProcess(pid_t pid) : pid_(pid) {}
+
+  pid_t pid_;
+  bool ended_ = false;
+};
+
 struct ProcessResult {
   std::optional<int> exitStatus;  // nothing: ended by a signal
   std::string output;             // standard output and error together
