@@ -11,8 +11,9 @@
 #include "cli/commands.h"
 #include "cli/session.h"
 #include "compose/mailto.h"
+#include "compose/new_message.h"
 #include "compose/outbox.h"
-#include "compose/reply.h"
+#include "compose/property_pages.h"
 #include "mime/display_text.h"
 #include "platform/decimal.h"
 #include "store/list_model.h"
@@ -21,8 +22,6 @@
 namespace zelk::cli {
 
 namespace {
-
-constexpr char kAttachSeparator[] = "\u00A0";
 
 struct ComposeOptions {
   std::optional<std::string> account;
@@ -75,23 +74,10 @@ std::optional<platform::Text> TypedText() {
   return platform::LocalToText(bytes);
 }
 
-// The Property dialog's rule for a one-line field: tabs become spaces, line breaks go. A line
-// break would otherwise stay in the stored field and make the message impossible to send.
-platform::Text FieldText(std::string text) {
-  std::replace(text.begin(), text.end(), '\t', ' ');
-  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
-  return text;
-}
-
 // The files a mailto: URL's attach= named, then those of --attach.
 std::vector<std::string> AttachedFiles(const store::OptionalText& fromUrl, const std::vector<std::string>& given) {
   std::vector<std::string> files;
-  std::string_view rest = fromUrl ? std::string_view(*fromUrl) : std::string_view();
-  while (!rest.empty()) {
-    const std::size_t cut = std::min(rest.find(kAttachSeparator), rest.size());
-    if (cut > 0) files.push_back(platform::TextToLocal(rest.substr(0, cut)));
-    rest.remove_prefix(std::min(cut + std::string_view(kAttachSeparator).size(), rest.size()));
-  }
+  for (const platform::Text& path : compose::AttachPaths(fromUrl)) files.push_back(platform::TextToLocal(path));
   files.insert(files.end(), given.begin(), given.end());
   return files;
 }
@@ -99,8 +85,8 @@ std::vector<std::string> AttachedFiles(const store::OptionalText& fromUrl, const
 // Full paths joined as the Attach page joins them; a file that is not there fails now rather
 // than at sending time, and a relative path cannot come to name another file when the message
 // is sent from another directory.
-std::optional<std::string> AttachList(const std::vector<std::string>& files, std::string& error) {
-  std::string list;
+std::optional<store::OptionalText> AttachList(const std::vector<std::string>& files, std::string& error) {
+  std::vector<platform::Text> paths;
   for (const std::string& file : files) {
     std::error_code failed;
     const std::filesystem::path path = std::filesystem::absolute(file, failed);
@@ -108,10 +94,9 @@ std::optional<std::string> AttachList(const std::vector<std::string>& files, std
       error = "Attached file was not found: " + file;
       return std::nullopt;
     }
-    if (!list.empty()) list += kAttachSeparator;
-    list += platform::LocalToText(path.string());
+    compose::AddAttachPath(paths, platform::LocalToText(path.string()));
   }
-  return list;
+  return compose::JoinAttachPaths(paths);
 }
 
 }  // namespace
@@ -130,20 +115,20 @@ int ComposeCommand(const GlobalOptions& global, const std::vector<std::string>& 
     account = store::FindMailBox(table, *options->account);
     if (account < store::kFirstAccountIndex) return Fail("No such account: " + *options->account);
   }
-  auto item = std::make_shared<store::MailItem>();
-  item->Download = 1;
+  store::ItemRef item;
+  const store::MailItem* answered = nullptr;
   if (options->replyBox) {
     const int box = store::FindMailBox(table, *options->replyBox);
     if (box < 0) return Fail("No such mailbox: " + *options->replyBox);
     store::ListModel model;
     model.settings = ListSettingsOf(*session);
     store::SelectMailBox(model, *table.boxes[static_cast<std::size_t>(box)], store::KindOfMailBox(box));
-    const store::MailItem* answered = store::ItemOfRow(model, options->replyRow - 1);
+    answered = store::ItemOfRow(model, options->replyRow - 1);
     if (answered == nullptr) return Fail("No row " + std::to_string(options->replyRow) + " in " + *options->replyBox);
-    compose::PrepareReply(*item, *answered, box, options->replyToAll, table, settings);
-    const bool quote = options->quote.value_or(settings.AutoQuotation == 1) && answered->Body.has_value();
-    compose::BuildReplyBody(*item, answered, quote, table, settings);
+    item = compose::NewReply(*answered, box, options->replyToAll, table, settings);
+    if (item->Mark == 1) item->Mark = options->quote.value_or(settings.AutoQuotation == 1) ? 1 : 0;
   } else {
+    item = compose::NewMessage(nullptr);
     compose::ParseMailtoText(*options->text, *item, compose::MailtoSource::kCommandLine);
   }
   // As the Property dialog preselects it: the account asked for, else the item's own, else the first.
@@ -153,15 +138,18 @@ int ComposeCommand(const GlobalOptions& global, const std::vector<std::string>& 
   }
   if (account < 0) account = store::kFirstAccountIndex;
   if (account >= static_cast<int>(table.boxes.size())) return Fail("There is no account");
-  item->MailBoxName = table.boxes[static_cast<std::size_t>(account)]->Name;
-  if (options->subject) item->Subject = FieldText(*options->subject);
-  const std::optional<std::string> attach = AttachList(AttachedFiles(item->Attach, options->attach), error);
+  const std::optional<store::OptionalText> attach = AttachList(AttachedFiles(item->Attach, options->attach), error);
   if (!attach) return Fail(error);
-  item->Attach = attach->empty() ? store::OptionalText() : *attach;
+  // What the Property dialog's OK does with the fields as given.
+  compose::PropertyValues values = compose::PropertyValuesOf(*item, table, false, false);
+  values.account = account - store::kFirstAccountIndex;
+  if (options->subject) values.subject = *options->subject;
+  values.attach = *attach;
+  compose::ConfirmPropertyValues(*item, values, table);
   if (item->To.value_or("").empty() && item->Cc.value_or("").empty() && item->Bcc.value_or("").empty()) {
     return Fail("Destination not set");
   }
-  if (!item->Body) compose::SetNewMessageBody(*item, table, settings);
+  compose::FinishStartingBody(*item, answered, table, settings);
 
   // The composer shows the body without its escapes and the user types above it.
   platform::Text edited = mime::UnescapeDots(item->Body.value_or(""));

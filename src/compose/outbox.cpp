@@ -1,7 +1,7 @@
 #include "compose/outbox.h"
 
 #include "compose/escape.h"
-#include "compose/reply.h"
+#include "compose/property_pages.h"
 #include "compose/wrap.h"
 #include "mime/data_lines.h"
 
@@ -18,21 +18,11 @@ int SendingAccount(const store::MailItem& item, const store::MailBoxTable& table
   return count > store::kFirstAccountIndex ? store::kFirstAccountIndex : -1;
 }
 
-platform::Text SenderText(const store::MailBox& account) {
-  if (!account.MailAddress || account.MailAddress->empty()) return {};
-  const platform::Text address = "<" + *account.MailAddress + ">";
-  return account.UserName && !account.UserName->empty() ? *account.UserName + " " + address : address;
-}
-
 }  // namespace
 
 platform::Text StoredBody(std::string_view editedText, const config::Settings& settings) {
   return EscapeForSending(WrapText(mime::CanonicalText(editedText), settings.QuotationChar, settings.WordBreakSize,
                                    settings.QuotationBreak == 1, WrapCharactersOf(settings)));
-}
-
-void SetNewMessageBody(store::MailItem& item, const store::MailBoxTable& table, const config::Settings& settings) {
-  if (!item.Body) BuildReplyBody(item, nullptr, false, table, settings);
 }
 
 bool StoreInOutbox(const store::ItemRef& item, const std::optional<platform::Text>& editedText,

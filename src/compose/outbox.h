@@ -14,9 +14,6 @@ namespace zelk::compose {
 // with the QuotationChar, WordBreakSize and QuotationBreak settings, escaped for sending.
 platform::Text StoredBody(std::string_view editedText, const config::Settings& settings);
 
-// A new message's body when it has none yet: "\r\n" and the account's signature.
-void SetNewMessageBody(store::MailItem& item, const store::MailBoxTable& table, const config::Settings& settings);
-
 // Stores the item in the Outbox. With an edited text the body becomes StoredBody of it; without
 // one the body stays as it is (it came back from an external editor already stored). Size becomes
 // the body's byte count in the local code page, Multipart follows Attach, Download is 1. An item

@@ -17,6 +17,10 @@ namespace zelk::ui {
 [[nodiscard]] bool SaveAllFiles(const std::string& homeDirectory, const config::Settings& settings,
                                 const store::MailBoxTable& table);
 
+// The Outbox's file, bodies included.
+[[nodiscard]] bool SaveOutbox(const std::string& homeDirectory, const config::Settings& settings,
+                              const store::MailBoxTable& table);
+
 // What a conversation with `mailbox` changed, written as soon as it is over, so that a crash later
 // in the run loses nothing fetched: the Outbox's file after sending, else the account's file
 // with the profile's counters, which must agree or the next check would fetch the same mail again

@@ -6,6 +6,7 @@
 #include "compose/command_line.h"
 #include "compose/escape.h"
 #include "compose/mailto.h"
+#include "compose/new_message.h"
 #include "compose/outbox.h"
 #include "compose/reply.h"
 #include "compose/wrap.h"
@@ -204,7 +205,7 @@ TEST_F(ReplyFixture, BodyQuotesTheDisplayTextAndKeepsLineDotsThroughEditing) {
 
   MailItem fresh;
   fresh.MailBoxName = "Home";
-  SetNewMessageBody(fresh, table, settings);
+  FinishStartingBody(fresh, nullptr, table, settings);
   EXPECT_EQ(fresh.Body, "\r\n-- \r\n..sig");
   MailItem withoutSignature;
   withoutSignature.MailBoxName = "Work";

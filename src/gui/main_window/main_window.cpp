@@ -112,7 +112,7 @@ bool MainWindow::Start(const platform::Text& commandLine) {
     return true;
   }
   const platform::Text address = ui::CarryOutStartupPlan(plan, state_, *network_, commandLine, ports_);
-  if (!address.empty()) NotThereYet("The composer");
+  if (!address.empty()) ComposeToAddress(address);
   return true;
 }
 
@@ -125,7 +125,7 @@ void MainWindow::HandOver(const platform::Text& commandLine) {
   }
   const ui::CommandLineRequest request = ui::ReadCommandLine(state_.table, commandLine);
   if (request.account >= 0) ui::SelectMailbox(state_, request.account, ports_);
-  if (!request.address.empty()) NotThereYet("The composer");
+  if (!request.address.empty()) ComposeToAddress(request.address);
 }
 
 bool MainWindow::Exit() {
@@ -399,10 +399,6 @@ void MainWindow::WindowActivated() {
   if (!network_) return;
   if (network_->ConversationMailbox() < 0) SetTrayState(ports::TrayState::kNormal);
   network_->flags().newMailIconShowing = false;
-}
-
-void MainWindow::NotThereYet(const char* what) {
-  SetStatusText(1, std::string(what) + " is not there yet in this version");
 }
 
 }  // namespace zelk::gui

@@ -32,6 +32,7 @@
 namespace zelk::gui {
 
 class ViewerWindow;
+class ComposerWindow;
 
 // The program's home: the command bar (menus and tool bar), the account selector, the message
 // list and the two-part status bar; the tray icon and the new-mail notice. It is every port the
@@ -69,6 +70,8 @@ class MainWindow final : public QMainWindow,
   ViewerWindow* viewer() const;
   // Every window that starts a message asks here; true when the composer opened a window of its own.
   bool StartComposer(const ui::ComposeRequest& request);
+  // The composer, when one is open.
+  ComposerWindow* composer() const;
 
   // ui::WindowPort
   void MailboxShown(int index, const store::ListFocus& focus) override;
@@ -121,8 +124,6 @@ class MainWindow final : public QMainWindow,
   void KeepGeometry();
   // Back to the network-free state the tray and the title show once the user looks.
   void WindowActivated();
-  // What is shown in place of a window another issue brings.
-  void NotThereYet(const char* what);
   // Hides into the tray instead of closing or minimising.
   void HideToTray();
   void Quit();
@@ -140,6 +141,15 @@ class MainWindow final : public QMainWindow,
   void OpenViewer(int row, bool internalOnly);
   void FindFromList(bool next);
   void OpenAddressBook();
+  // What the composer opened: nothing, its window, or the external editor with its window hidden.
+  enum class ComposerOpened { kNothing, kWindow, kExternalEditor };
+  // A composer on an Outbox message (`outboxItem`), or on a new message or a reply as `request`
+  // asks; new messages and replies pass the Property dialog first.
+  ComposerOpened OpenComposer(const store::ItemRef& outboxItem, const ui::ComposeRequest* request);
+  // Reply: on an Outbox message its Property dialog, elsewhere a composer answering the focused row.
+  void ReplyToFocused();
+  // A new message from the address or "mailto:" text of the command line.
+  void ComposeToAddress(const platform::Text& address);
 
   ui::ProgramState& state_;
   platform::EventLoop& loop_;
@@ -166,6 +176,7 @@ class MainWindow final : public QMainWindow,
   std::unique_ptr<net::DialUpGate> dialUp_;
   std::unique_ptr<ui::NetworkCommands> network_;
   QPointer<ViewerWindow> viewer_;
+  QPointer<ComposerWindow> composer_;
   bool exiting_ = false;
   bool exited_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include "gui/main_window/main_window.h"
 #include "gui/settings/global_options_sheet.h"
+#include "viewer/shown_message.h"
 #include "platform/version.h"
 #include "ui/account_commands.h"
 #include "ui/list_commands.h"
@@ -19,9 +20,9 @@ void MainWindow::Run(MenuCommand command) {
   const std::vector<int> rows = list_->SelectedRows();
   using M = MenuCommand;
   switch (command) {
-    case M::kNewMessage: NotThereYet("The composer"); break;
+    case M::kNewMessage: (void)StartComposer({}); break;
     case M::kOpen: Open(ui::OpenBy::kCommand); break;
-    case M::kReply: NotThereYet("The composer"); break;
+    case M::kReply: ReplyToFocused(); break;
     case M::kMarkForDownload: ui::MarkRowsForDownload(state_, rows, ports_); break;
     case M::kToggleDownloadMark: ui::ToggleDownloadMark(state_, rows, ports_); break;
     case M::kMarkForDelete: ui::MarkRowsForDelete(state_, rows, ports_); break;
@@ -100,7 +101,11 @@ void MainWindow::Open(ui::OpenBy by) {
   const int row = list_->FocusedRow();
   switch (ui::OpenActionFor(state_, row, by)) {
     case ui::OpenAction::kNothing: break;
-    case ui::OpenAction::kComposer: NotThereYet("The composer"); break;
+    case ui::OpenAction::kComposer: {
+      const store::ItemRef item = viewer::ItemOfRow(state_.list, row);
+      if (item) (void)OpenComposer(item, nullptr);
+      break;
+    }
     case ui::OpenAction::kViewer: OpenViewer(row, false); break;
     case ui::OpenAction::kBodyNotDownloaded:
       dialogs_.ShowMessage("Open", ui::kBodyNotDownloadedText, ports::MessageIcon::kExclamation,

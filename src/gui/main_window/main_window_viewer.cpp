@@ -1,4 +1,4 @@
-// The main window's ways into the viewer, the address book and the composer.
+// The main window's ways into the viewer and the address book.
 #include "gui/address_book/address_book_dialog.h"
 #include "gui/main_window/main_window.h"
 #include "gui/viewer/viewer_window.h"
@@ -8,11 +8,6 @@
 namespace zelk::gui {
 
 ViewerWindow* MainWindow::viewer() const { return viewer_.data(); }
-
-bool MainWindow::StartComposer(const ui::ComposeRequest&) {
-  NotThereYet("The composer");
-  return false;
-}
 
 void MainWindow::OpenViewer(int row, bool internalOnly) {
   const store::ItemRef item = viewer::ItemOfRow(state_.list, row);
@@ -54,10 +49,6 @@ void MainWindow::OpenAddressBook() {
   AddressBookDialog dialog(state_, BookMode::kManage, this);
   dialog.compose = [this](const ui::ComposeRequest& request) { return StartComposer(request); };
   dialog.exec();
-}
-
-void MainWindow::CloseViewerAndComposers() {
-  if (viewer_) viewer_->close();
 }
 
 }  // namespace zelk::gui
