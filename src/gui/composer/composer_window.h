@@ -54,6 +54,8 @@ class ComposerWindow final : public QMainWindow {
   // file could not be written or the editor not started.
   bool StartExternalEditor();
   bool ExternalEditRunning() const { return edit_ != nullptr; }
+  // Saved or closed: the window is on its way out.
+  bool finished() const { return finished_; }
   // The header summary and the title after the message's fields changed.
   void ApplyHeader();
 

@@ -15,7 +15,7 @@
 
 namespace zelk::gui {
 
-ComposerWindow* MainWindow::composer() const { return composer_.data(); }
+ComposerWindow* MainWindow::composer() const { return composer_ && !composer_->finished() ? composer_.data() : nullptr; }
 
 bool MainWindow::StartComposer(const ui::ComposeRequest& request) {
   return OpenComposer(nullptr, &request) == ComposerOpened::kWindow;
@@ -23,7 +23,7 @@ bool MainWindow::StartComposer(const ui::ComposeRequest& request) {
 
 MainWindow::ComposerOpened MainWindow::OpenComposer(const store::ItemRef& outboxItem,
                                                     const ui::ComposeRequest* request) {
-  if (composer_) {
+  if (composer()) {
     if (composer_->ExternalEditRunning()) return ComposerOpened::kNothing;
     composer_->show();
     composer_->raise();
@@ -75,7 +75,7 @@ void MainWindow::ReplyToFocused() {
   }
   if (!EditProperty(state_, *item, false, this)) return;
   ui::RedrawOutboxRow(state_, ports_, *item);
-  if (composer_ && composer_->item() == item) composer_->ApplyHeader();
+  if (composer() && composer_->item() == item) composer_->ApplyHeader();
   if (state_.settings.AutoSave == 1 && !ui::SaveOutbox(state_.home, state_.settings, state_.table)) {
     SetStatusText(1, "Save File error");
   }
@@ -89,7 +89,7 @@ void MainWindow::ComposeToAddress(const platform::Text& address) {
 
 void MainWindow::CloseViewerAndComposers() {
   if (viewer_) viewer_->close();
-  if (composer_) composer_->SaveAndClose();
+  if (composer()) composer_->SaveAndClose();
 }
 
 }  // namespace zelk::gui
