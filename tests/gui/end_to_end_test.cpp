@@ -84,6 +84,16 @@ class EndToEnd : public ::testing::Test {
   void Keys(const std::string& keys) {
     ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window_ + " key --delay 50 " + keys).c_str()), 0);
   }
+  void KeysTo(const std::string& window, const std::string& keys) {
+    ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window + " key --delay 80 " + keys).c_str()), 0);
+  }
+  void TypeTo(const std::string& window, const std::string& text) {
+    ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window + " type --delay 30 " + ShellWord(text)).c_str()), 0);
+  }
+  // The first window whose title matches the pattern, waited for; empty when none came.
+  static std::string Find(const std::string& title) {
+    return Shell("timeout 15 xdotool search --sync --onlyvisible --name " + ShellWord(title) + " | head -1");
+  }
 
   TempDir home_;
   std::unique_ptr<PostfixServer> server_;
@@ -120,6 +130,82 @@ TEST_F(EndToEnd, CheckMarkUpdateSendHandOverAndEndOnSigterm) {
       << platform::ReadWholeFile(home_.file("zelk-stderr.txt")).value_or("");
   EXPECT_EQ(Marks(home_, "Work"), "222");
   EXPECT_NE(platform::ReadWholeFile(home_.file("Zelk.ini")).value_or("").find("WindowWidth="), std::string::npos);
+}
+
+TEST_F(EndToEnd, WriteAttachSendReadReplyAndTakeAMailtoLinkFromASecondStart) {
+  const std::string attachment = home_.file("pack.bin");
+  const std::string bytes("\x00\x01\r\n.\r\nfrom \xFF\xFE", 14);
+  ASSERT_TRUE(platform::WriteFileAtomically(attachment, bytes));
+  pid_ = StartProgram(ZELK_GUI, home_, {}, "zelk-stdout.txt", "zelk-stderr.txt");
+  ASSERT_GT(pid_, 0);
+  window_ = Shell("timeout 15 xdotool search --sync --name '^Zelk$' | head -1");
+  ASSERT_FALSE(window_.empty());
+
+  // New message: To, a subject beyond ASCII, and a file through the Attach page's Open dialog.
+  Keys("ctrl+w");
+  const std::string property = Find("^Property$");
+  ASSERT_FALSE(property.empty());
+  TypeTo(property, "u1@example.org\tGr\u00fc\u00dfe aus K\u00f6ln");
+  KeysTo(property, "Tab Tab space");  // past "Cc, Bcc" to "Attach"
+  const std::string attach = Find("^Attach files$");
+  ASSERT_FALSE(attach.empty());
+  KeysTo(attach, "Tab space");  // "Add"
+  const std::string open = Find("^Open$");
+  ASSERT_FALSE(open.empty());
+  TypeTo(open, attachment);
+  KeysTo(open, "Return");
+  KeysTo(attach, "Return");
+  KeysTo(property, "Return");
+  const std::string composer = Find("^Mail Edit - \\[Gr\u00fc\u00dfe aus K\u00f6ln\\]$");
+  ASSERT_FALSE(composer.empty()) << Shell("xdotool search --onlyvisible --name . getwindowname %@");
+  TypeTo(composer, "The packing list is attached.");
+  KeysTo(composer, "ctrl+shift+g");  // Send now
+  const std::string question = Find("^Send now$");
+  ASSERT_FALSE(question.empty());
+  KeysTo(question, "Return");
+  ASSERT_TRUE(server_->WaitForMessages("u1", 4)) << server_->LogTail();
+
+  // Back by POP3, fetched whole, read in the viewer; the attachment saved is the file sent. The
+  // list shows the Outbox since the message went there: Work is the mailbox after it.
+  Keys("alt+Down ctrl+n");
+  ASSERT_TRUE(WaitFor([&] { return Marks(home_, "Work") == "1111"; })) << Marks(home_, "Work");
+  Keys("ctrl+a ctrl+d F5");
+  ASSERT_TRUE(WaitFor([&] { return RunCli(home_, "show Work 4").out.find("packing list") != std::string::npos; }));
+  EXPECT_NE(RunCli(home_, "list Work").out.find("Gr\u00fc\u00dfe aus K\u00f6ln"), std::string::npos);
+  Keys("End Return");
+  const std::string viewer = Find("^Mail View");
+  ASSERT_FALSE(viewer.empty());
+  KeysTo(viewer, "alt+e Up Return");
+  const std::string save = Find("^Save as$");
+  ASSERT_FALSE(save.empty());
+  const std::string saved = home_.file("saved.bin");
+  KeysTo(save, "ctrl+a");
+  TypeTo(save, saved);
+  KeysTo(save, "Return");
+  ASSERT_TRUE(WaitFor([&] { return platform::FileSize(saved).has_value(); }));
+  EXPECT_EQ(platform::ReadWholeFile(saved), bytes);
+
+  // A reply quotes it under the reply header and waits in the Outbox.
+  KeysTo(viewer, "ctrl+r");
+  const std::string replyProperty = Find("^Property$");
+  ASSERT_FALSE(replyProperty.empty());
+  KeysTo(replyProperty, "Return");
+  const std::string reply = Find("^Mail Edit - \\[Re: ");
+  ASSERT_FALSE(reply.empty());
+  KeysTo(reply, "ctrl+g");
+  ASSERT_TRUE(WaitFor([&] { return RunCli(home_, "show '[Outbox]' 3").out.find("wrote:") != std::string::npos; }))
+      << RunCli(home_, "list '[Outbox]'").out;
+  EXPECT_NE(RunCli(home_, "show '[Outbox]' 3").out.find("> The packing list is attached."), std::string::npos);
+
+  // A second start with a mailto: link: the running program writes the message.
+  const pid_t second = StartProgram(ZELK_GUI, home_, {"mailto:a@example.org?subject=Hi"}, "second-stdout.txt",
+                                    "second-stderr.txt");
+  EXPECT_TRUE(WaitForExit(second, 10s));
+  ::waitpid(second, nullptr, 0);
+  const std::string linked = Find("^Property$");
+  ASSERT_FALSE(linked.empty());
+  KeysTo(linked, "Return");
+  EXPECT_FALSE(Find("^Mail Edit - \\[Hi\\]$").empty());
 }
 
 // A profile value as the file holds it, quotes and all; empty when the key is missing.
@@ -205,9 +291,6 @@ class ViewerEndToEnd : public EndToEnd {
     ASSERT_TRUE(platform::WriteFileAtomically(home_.file("Zelk.ini"), ini));
   }
   std::string Viewer() { return Shell("timeout 15 xdotool search --sync --name '^Mail View' | head -1"); }
-  void KeysTo(const std::string& window, const std::string& keys) {
-    ASSERT_EQ(std::system(("xdotool windowfocus --sync " + window + " key --delay 80 " + keys).c_str()), 0);
-  }
 
   std::unique_ptr<DovecotServer> dovecot_;
 };

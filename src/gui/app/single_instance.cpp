@@ -4,6 +4,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QLocalSocket>
+#include <QTimer>
 #include <cstdio>
 
 namespace zelk::gui {
@@ -78,7 +79,11 @@ void SingleInstance::Accept() {
       if (!stream.commitTransaction()) return;  // the rest is still on its way
       socket->write(QByteArray(1, kTaken));
       socket->flush();
-      if (received) received(commandLine.toStdString());
+      // Run once this socket's signal is over: the hand-over may open dialogs of its own, and the
+      // socket may go meanwhile.
+      if (received) {
+        QTimer::singleShot(0, &server_, [this, line = commandLine.toStdString()] { received(line); });
+      }
     });
   }
 }

@@ -67,7 +67,7 @@ PropertyDialog::PropertyDialog(ui::ProgramState& state, const compose::PropertyV
   ApplyCaptions();
   ApplyListFont(this, state.settings);
   resize(420, 0);
-  subject_->setFocus();
+  (values.to.empty() ? to_ : subject_)->setFocus();
 }
 
 void PropertyDialog::ApplyCaptions() {
