@@ -1,12 +1,15 @@
 // "mailto:" texts: any text parses without harm; a link from a received message never names an
-// attachment, and no field but the body holds a line break or a zero byte.
+// attachment, and no field but the body holds a line break or a zero byte. The composer's rules
+// then take the message as its windows would: the summary, the body to edit, the Property
+// dialog's rows and attachment list.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "compose/composer_text.h"
 #include "compose/mailto.h"
-#include "mime/display_text.h"
+#include "compose/property_pages.h"
 
 namespace {
 
@@ -25,7 +28,16 @@ void Check(const MailItem& item) {
       std::abort();
     }
   }
-  if (item.Body) (void)zelk::mime::UnescapeDots(*item.Body);
+  (void)zelk::compose::ComposerTitle(item);
+  (void)zelk::compose::HeaderSummary(item);
+  (void)zelk::compose::EditorText(item);
+  for (const zelk::compose::CopyRow& row : zelk::compose::CopyRowsOf(item.Cc, item.Bcc)) {
+    if (!SingleLine(row.address)) {
+      std::fputs("a line break in a Cc or Bcc row\n", stderr);
+      std::abort();
+    }
+  }
+  if (!SingleLine(zelk::compose::JoinAttachPaths(zelk::compose::AttachPaths(item.Attach)))) std::abort();
 }
 
 }  // namespace

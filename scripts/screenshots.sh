@@ -2,7 +2,8 @@
 # Takes the README's screenshots of the desktop program on the demo's mail (docs/screenshots/):
 # the main window, the thread view, the compact layout of a narrow window, the new-mail
 # notice, every page of the settings sheets, the viewer (Western and Japanese text, a message with
-# attachments and its Edit menu) and the address book. Runs on a private X server (Xvfb).
+# attachments and its Edit menu), the address book, and the composer with its Property dialog
+# and pages. Runs on a private X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
@@ -102,3 +103,39 @@ keys alt+f b
 book=$(timeout 15 xdotool search --sync --name '^Address book$' | head -1)
 shot "$book" address-book.png
 xdotool windowfocus --sync "$book" key Escape
+
+# The composer: a reply to the Western message, its Property dialog with each page filled in.
+printf 'Agenda: soup, then plans.\n' >"$home/agenda.txt"
+focus_find() { timeout 15 xdotool search --sync --onlyvisible --name "$1" | head -1; }
+go_to_row "$(row_of 'Caf')"
+keys ctrl+r
+property=$(focus_find '^Property$')
+xdotool windowfocus --sync "$property" key --delay 80 Tab Tab space  # past "Quote text" to "Cc, Bcc"
+copies=$(focus_find '^Cc, Bcc$')
+xdotool windowfocus --sync "$copies" type --delay 20 'sam@example.com, Ann <ann@example.org>'
+xdotool windowfocus --sync "$copies" key Return
+xdotool windowfocus --sync "$property" key space
+copies=$(focus_find '^Cc, Bcc$')
+xdotool windowfocus --sync "$copies" type --delay 20 'kenji@example.jp'
+xdotool windowfocus --sync "$copies" key --delay 80 Tab Down
+shot "$copies" composer-property-copies.png
+xdotool windowfocus --sync "$copies" key Return
+xdotool windowfocus --sync "$property" key --delay 80 Tab space
+attach=$(focus_find '^Attach files$')
+xdotool windowfocus --sync "$attach" key --delay 80 Tab space
+open=$(focus_find '^Open$')
+xdotool windowfocus --sync "$open" type --delay 20 "$home/agenda.txt"
+xdotool windowfocus --sync "$open" key Return
+shot "$attach" composer-property-attach.png
+xdotool windowfocus --sync "$attach" key Return
+xdotool windowfocus --sync "$property" key --delay 80 Tab space
+other=$(focus_find '^Other headers$')
+xdotool windowfocus --sync "$other" type --delay 20 'lunch-group@example.org'
+shot "$other" composer-property-other.png
+xdotool windowfocus --sync "$other" key Return
+shot "$property" composer-property.png
+xdotool windowfocus --sync "$property" key Return
+composer=$(focus_find '^Mail Edit')
+xdotool windowsize --sync "$composer" 640 420
+xdotool windowfocus --sync "$composer" type --delay 10 'Count me in for Friday.'
+shot "$composer" composer.png

@@ -5,9 +5,9 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 #include "compose/composer_text.h"
+#include "gui/common/message_layout.h"
 #include "gui/composer/property_dialog.h"
 #include "gui/settings/sheet_widgets.h"
 #include "platform/files.h"
@@ -52,20 +52,9 @@ ComposerWindow::ComposerWindow(ComposerHost host, store::ItemRef item, QWidget* 
     : QMainWindow(parent, Qt::Window), host_(std::move(host)), item_(std::move(item)) {
   setObjectName("ZelkEditWndClass");
   setAttribute(Qt::WA_DeleteOnClose);
-  auto* central = new QWidget(this);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  header_ = new QLabel(central);
-  header_->setTextFormat(Qt::PlainText);
-  header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  header_->setContentsMargins(4, 2, 4, 2);
-  header_->setFrameShape(QFrame::StyledPanel);
-  body_ = new ComposerTextEdit(central);
+  body_ = new ComposerTextEdit(this);
   body_->setObjectName("body");
-  layout->addWidget(header_);
-  layout->addWidget(body_, 1);
-  setCentralWidget(central);
+  header_ = PutHeaderOverText(*this, *body_);
   BuildActions();
   BuildMenusAndToolBar();
   ApplyListFont(this, host_.state.settings);

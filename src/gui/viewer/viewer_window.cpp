@@ -7,8 +7,8 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTextOption>
-#include <QVBoxLayout>
 
+#include "gui/common/message_layout.h"
 #include "viewer/attachment_menu.h"
 #include "viewer/header_pane.h"
 
@@ -58,20 +58,9 @@ ViewerWindow::ViewerWindow(ViewerHost host, QWidget* parent) : QMainWindow(paren
   setObjectName("ZelkViewWndClass");
   setWindowTitle("Mail View");
   setAttribute(Qt::WA_DeleteOnClose);
-  auto* central = new QWidget(this);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  header_ = new QLabel(central);
-  header_->setTextFormat(Qt::PlainText);
-  header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  header_->setContentsMargins(4, 2, 4, 2);
-  header_->setFrameShape(QFrame::StyledPanel);
-  text_ = new ViewerTextPane(central);
+  text_ = new ViewerTextPane(this);
   text_->document()->setDocumentMargin(6);
-  layout->addWidget(header_);
-  layout->addWidget(text_, 1);
-  setCentralWidget(central);
+  header_ = PutHeaderOverText(*this, *text_);
   text_->run = [this](ViewerCommand command) { Run(command); };
   text_->linkChosen = [this](const QString& selection) { ChooseLink(selection); };
   text_->editMenuAt = [this](const QPoint& where) { editMenu_->popup(where); };
