@@ -3,19 +3,14 @@
 #include <new>
 
 #include "compose/address_list.h"
+#include "compose/property_pages.h"
 #include "platform/utf8.h"
 #include "store/mailbox_file.h"
 
 namespace zelk::book {
 
 Text CleanEntryText(std::string_view text) {
-  Text out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    if (c == '\r' || c == '\n') continue;
-    out += c == '\t' ? ' ' : c;
-  }
-  return Text(platform::CutToUtf16Units(out, kEntryUnits));
+  return Text(platform::CutToUtf16Units(compose::OneLineText(text), kEntryUnits));
 }
 
 std::optional<Row> EnteredRow(std::string_view address, std::string_view comment) {

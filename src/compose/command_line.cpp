@@ -68,4 +68,16 @@ std::vector<std::string> ExpandCommandLine(std::string_view program, std::string
   return argv;
 }
 
+bool UsesOtherProgram(int otherByDefault, bool shiftHeld) { return (otherByDefault == 1) != shiftHeld; }
+
+std::string HandedOverFile(const std::string& dataDirectory, std::string_view role, const platform::Text& suffix) {
+  return dataDirectory + "$zelk_" + std::string(role) + "." + platform::TextToLocal(suffix);
+}
+
+std::vector<std::string> UserProgramCommand(const platform::Text& program, const platform::Text& parameters,
+                                            const std::string& file) {
+  if (program.empty()) return {};
+  return ExpandCommandLine(platform::TextToLocal(program), platform::TextToLocal(parameters), file);
+}
+
 }  // namespace zelk::compose

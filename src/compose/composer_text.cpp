@@ -3,6 +3,7 @@
 #include "compose/address_list.h"
 #include "compose/property_pages.h"
 #include "mime/display_text.h"
+#include "mime/multipart_builder.h"
 #include "platform/line_breaks.h"
 #include "platform/utf8.h"
 
@@ -32,10 +33,7 @@ platform::Text ComposerTitle(const store::MailItem& item) {
 
 std::vector<platform::Text> AttachedFileNames(const store::OptionalText& attach) {
   std::vector<platform::Text> names;
-  for (const platform::Text& path : AttachPaths(attach)) {
-    const std::size_t slash = path.find_last_of("/\\");
-    names.push_back(slash == platform::Text::npos ? path : path.substr(slash + 1));
-  }
+  for (const platform::Text& path : AttachPaths(attach)) names.emplace_back(mime::FileNameOf(path));
   return names;
 }
 

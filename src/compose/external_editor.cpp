@@ -35,10 +35,10 @@ std::optional<std::string> Variable(const char* name) {
 
 }  // namespace
 
-bool UsesExternalEditor(int defEditApp, bool shiftHeld) { return (defEditApp == 1) != shiftHeld; }
+bool UsesExternalEditor(int defEditApp, bool shiftHeld) { return UsesOtherProgram(defEditApp, shiftHeld); }
 
 std::string ExternalEditorFile(const std::string& dataDirectory, const platform::Text& suffix) {
-  return dataDirectory + "$zelk_edit." + platform::TextToLocal(suffix);
+  return HandedOverFile(dataDirectory, "edit", suffix);
 }
 
 EditorEnvironment EditorEnvironmentOfProcess() {
@@ -47,9 +47,7 @@ EditorEnvironment EditorEnvironmentOfProcess() {
 
 std::vector<std::string> ExternalEditorCommand(const platform::Text& editApp, const platform::Text& commandLine,
                                                const std::string& file, const EditorEnvironment& environment) {
-  if (!editApp.empty()) {
-    return ExpandCommandLine(platform::TextToLocal(editApp), platform::TextToLocal(commandLine), file);
-  }
+  if (!editApp.empty()) return UserProgramCommand(editApp, commandLine, file);
   std::vector<std::string> editor = BlankSeparatedWords(environment.visual);
   if (editor.empty()) editor = BlankSeparatedWords(environment.editor);
   if (editor.empty() || !environment.terminalFound) return {"xdg-open", file};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "compose/address_list.h"
+#include "mime/multipart_builder.h"
 #include "platform/text_compare.h"
 
 namespace zelk::compose {
@@ -69,14 +70,8 @@ store::OptionalText JoinCopyRows(const std::vector<CopyRow>& rows, bool bcc) {
 }
 
 std::vector<platform::Text> AttachPaths(const store::OptionalText& attach) {
-  std::vector<platform::Text> paths;
-  std::string_view rest = attach ? std::string_view(*attach) : std::string_view();
-  const std::string_view separator = kAttachSeparator;
-  while (!rest.empty()) {
-    const std::size_t cut = std::min(rest.find(separator), rest.size());
-    if (cut > 0) paths.emplace_back(rest.substr(0, cut));
-    rest.remove_prefix(std::min(cut + separator.size(), rest.size()));
-  }
+  std::vector<platform::Text> paths = mime::AttachmentPaths(attach);
+  std::erase_if(paths, [](const platform::Text& path) { return path.empty(); });
   return paths;
 }
 
@@ -88,7 +83,10 @@ void AddAttachPath(std::vector<platform::Text>& paths, const platform::Text& pat
 store::OptionalText JoinAttachPaths(const std::vector<platform::Text>& paths) {
   if (paths.empty()) return std::nullopt;
   platform::Text joined;
-  for (const platform::Text& path : paths) joined += (joined.empty() ? "" : kAttachSeparator) + path;
+  for (const platform::Text& path : paths) {
+    if (!joined.empty()) joined += mime::kAttachSeparator;
+    joined += path;
+  }
   return joined;
 }
 

@@ -12,7 +12,6 @@
 namespace zelk::compose {
 
 inline constexpr char kNoAddressSet[] = "No mail address set";
-inline constexpr char kAttachSeparator[] = "\u00A0";
 
 // A one-line header field as typed: tabs become spaces, CR and LF go (a line break would cut
 // the header it ends up in).
@@ -37,7 +36,7 @@ bool AddCopyRows(std::vector<CopyRow>& rows, std::string_view typed, bool bcc);
 // OK: the rows of one type joined by ",\r\n " in list order; absent without a row of that type.
 store::OptionalText JoinCopyRows(const std::vector<CopyRow>& rows, bool bcc);
 
-// "Attach": full paths, in the order they are sent.
+// "Attach": full paths, in the order they are sent; empty pieces of the list are passed over.
 std::vector<platform::Text> AttachPaths(const store::OptionalText& attach);
 // A path already in the list (letter case ignored) moves to the end.
 void AddAttachPath(std::vector<platform::Text>& paths, const platform::Text& path);

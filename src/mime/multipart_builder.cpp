@@ -12,8 +12,6 @@
 namespace zelk::mime {
 namespace {
 
-constexpr std::string_view kListSeparator = "\xC2\xA0";  // U+00A0 in UTF-8
-
 // 57 bytes make one 76-character base64 line: a piece of whole lines encodes alone, and is small
 // enough to stay in the cache between reading and encoding.
 constexpr std::size_t kPieceBytes = 57 * 4096;
@@ -22,11 +20,6 @@ constexpr std::size_t kPieceBytes = 57 * 4096;
 bool IsRegularFile(const std::string& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-std::string_view FileNameOf(std::string_view path) {
-  const std::size_t slash = path.find_last_of("/\\");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 std::string FileNameParam(std::string_view fileName, const FileNameEncoding& names) {
@@ -73,12 +66,17 @@ std::vector<platform::Text> AttachmentPaths(const store::OptionalText& attach) {
   std::vector<platform::Text> paths;
   if (!attach || attach->empty()) return paths;
   std::string_view rest = *attach;
-  for (std::size_t at = rest.find(kListSeparator); at != std::string_view::npos; at = rest.find(kListSeparator)) {
+  for (std::size_t at = rest.find(kAttachSeparator); at != std::string_view::npos; at = rest.find(kAttachSeparator)) {
     paths.emplace_back(rest.substr(0, at));
-    rest.remove_prefix(at + kListSeparator.size());
+    rest.remove_prefix(at + kAttachSeparator.size());
   }
   paths.emplace_back(rest);
   return paths;
+}
+
+std::string_view FileNameOf(std::string_view path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 std::string MultipartContentType(std::string_view boundary) {

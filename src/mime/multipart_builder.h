@@ -16,9 +16,15 @@ struct FileNameEncoding {
   int encodeType = 0;  // 1: an encoded word inside the quoted parameter
 };
 
-// The files of an item's attachment list (paths joined by U+00A0), in order; none for an absent
-// or empty list.
+// What joins the paths of an item's attachment list: U+00A0 in UTF-8.
+inline constexpr std::string_view kAttachSeparator = "\xC2\xA0";
+
+// The files of an item's attachment list (paths joined by kAttachSeparator), in order; none for
+// an absent or empty list.
 std::vector<platform::Text> AttachmentPaths(const store::OptionalText& attach);
+
+// The name a path gives its file: what follows the last "/" or backslash.
+std::string_view FileNameOf(std::string_view path);
 
 // The Content-Type value of a message with attachments, folded over two lines.
 std::string MultipartContentType(std::string_view boundary);

@@ -6,16 +6,16 @@
 
 namespace zelk::viewer {
 
-bool UsesExternalViewer(int defViewApp, bool shiftHeld) { return (defViewApp == 1) != shiftHeld; }
+bool UsesExternalViewer(int defViewApp, bool shiftHeld) { return compose::UsesOtherProgram(defViewApp, shiftHeld); }
 
 std::string ExternalViewerFile(const std::string& dataDirectory, const platform::Text& suffix) {
-  return dataDirectory + "$zelk_view." + platform::TextToLocal(suffix);
+  return compose::HandedOverFile(dataDirectory, "view", suffix);
 }
 
 std::vector<std::string> ExternalViewerCommand(const platform::Text& viewApp, const platform::Text& commandLine,
                                                const std::string& file) {
   if (viewApp.empty()) return {"xdg-open", file};
-  return compose::ExpandCommandLine(platform::TextToLocal(viewApp), platform::TextToLocal(commandLine), file);
+  return compose::UserProgramCommand(viewApp, commandLine, file);
 }
 
 bool OpenExternalViewer(const store::MailItem& item, const config::Settings& settings,

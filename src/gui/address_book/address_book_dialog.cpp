@@ -8,6 +8,7 @@
 
 #include "compose/mailto.h"
 #include "gui/address_book/address_entry_dialog.h"
+#include "gui/settings/sheet_widgets.h"
 
 namespace zelk::gui {
 
@@ -25,8 +26,7 @@ AddressBookDialog::AddressBookDialog(ui::ProgramState& state, BookMode mode, QWi
   for (const book::Row& row : book::RowsOfBook(state.table.addressBook)) AddRow(row);
   layout->addWidget(list_, 0, 0, 1, 6);
   const auto button = [this, layout](const char* text, int column, int line, auto slot) {
-    auto* b = new QPushButton(text, this);
-    b->setAutoDefault(false);
+    QPushButton* b = NewButton(text, this);
     connect(b, &QPushButton::clicked, this, slot);
     layout->addWidget(b, line, column);
     return b;

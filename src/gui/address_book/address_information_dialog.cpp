@@ -9,6 +9,7 @@
 
 #include "book/address_book.h"
 #include "compose/mailto.h"
+#include "gui/settings/sheet_widgets.h"
 
 namespace zelk::gui {
 
@@ -32,8 +33,7 @@ AddressInformationDialog::AddressInformationDialog(ui::ProgramState& state, cons
   layout->addWidget(list_);
   auto* buttons = new QHBoxLayout;
   const auto button = [this, buttons](const char* text, auto slot) {
-    auto* b = new QPushButton(text, this);
-    b->setAutoDefault(false);
+    QPushButton* b = NewButton(text, this);
     connect(b, &QPushButton::clicked, this, slot);
     buttons->addWidget(b);
   };

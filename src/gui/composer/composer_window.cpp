@@ -134,12 +134,7 @@ void ComposerWindow::Run(ComposerCommand command) {
     case C::kSaveToOutbox:
       if (Save(false)) CloseAfterSave(false, true);
       break;
-    case C::kProperty:
-      if (EditProperty(host_.state, *item_, false, this)) {
-        ApplyHeader();
-        ui::RedrawOutboxRow(host_.state, host_.ports, *item_);
-      }
-      break;
+    case C::kProperty: (void)EditProperty(); break;
     case C::kClose: (void)Close(); break;
     case C::kUndo: body_->undo(); break;
     case C::kCut: body_->cut(); break;
@@ -154,6 +149,13 @@ void ComposerWindow::Run(ComposerCommand command) {
   }
 }
 
+bool ComposerWindow::EditProperty() {
+  if (!gui::EditProperty(host_.state, *item_, false, this)) return false;
+  ApplyHeader();
+  ui::RedrawOutboxRow(host_.state, host_.ports, *item_);
+  return true;
+}
+
 bool ComposerWindow::Save(bool silent) {
   ui::SaveSteps steps;
   if (!edit_) steps.editedText = FromQt(body_->toPlainText());
@@ -166,11 +168,7 @@ bool ComposerWindow::Save(bool silent) {
     body_->ensureCursorVisible();
     body_->setFocus();
   };
-  steps.property = [this] {
-    if (!EditProperty(host_.state, *item_, false, this)) return false;
-    ApplyHeader();
-    return true;
-  };
+  steps.property = [this] { return EditProperty(); };
   return ui::SaveToOutbox(host_.state, host_.ports, item_, steps);
 }
 

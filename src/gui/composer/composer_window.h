@@ -73,6 +73,8 @@ class ComposerWindow final : public QMainWindow {
   void BuildActions();
   void BuildMenusAndToolBar();
   void ApplyWrap();
+  // The Property dialog over the message; true when confirmed (the summary and the row follow).
+  bool EditProperty();
   bool Save(bool silent);
   void CloseAfterSave(bool send, bool show);
   // The window goes; the message too unless it is in the Outbox.

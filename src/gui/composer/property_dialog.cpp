@@ -4,24 +4,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 
-#include "gui/adapters/message_boxes.h"
 #include "gui/address_book/address_book_dialog.h"
 #include "gui/composer/property_page_dialogs.h"
 #include "gui/settings/sheet_widgets.h"
-#include "ui/composer_commands.h"
 
 namespace zelk::gui {
-
-namespace {
-
-QPushButton* NewButton(const char* text, const char* name, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setAutoDefault(false);
-  button->setObjectName(name);
-  return button;
-}
-
-}  // namespace
 
 PropertyDialog::PropertyDialog(ui::ProgramState& state, const compose::PropertyValues& values, QWidget* parent)
     : QDialog(parent),
@@ -31,16 +18,16 @@ PropertyDialog::PropertyDialog(ui::ProgramState& state, const compose::PropertyV
       to_(new QLineEdit(ToQt(values.to), this)),
       subject_(new QLineEdit(ToQt(values.subject), this)),
       quote_(NewBox("Quote text", values.quote, "quote", this)),
-      copies_(NewButton("Cc, Bcc", "copies", this)),
-      attach_(NewButton("Attach", "attach", this)),
-      other_(NewButton("Other", "other", this)) {
+      copies_(NewButton("Cc, Bcc", this, "copies")),
+      attach_(NewButton("Attach", this, "attach")),
+      other_(NewButton("Other", this, "other")) {
   setWindowTitle("Property");
   for (const platform::Text& name : compose::AccountChoices(state.table)) account_->addItem(ToQt(name));
   account_->setCurrentIndex(values.account);
   account_->setObjectName("account");
   to_->setObjectName("to");
   subject_->setObjectName("subject");
-  QPushButton* toButton = NewButton("To:", "toButton", this);
+  QPushButton* toButton = NewButton("To:", this, "toButton");
   auto* layout = new QGridLayout(this);
   layout->addWidget(new QLabel("Account:", this), 0, 0);
   layout->addWidget(account_, 0, 1);
@@ -100,17 +87,10 @@ void PropertyDialog::EditOther() {
   ApplyCaptions();
 }
 
-bool PropertyDialog::FieldAccepted(QLineEdit& field) {
-  MessageBoxes dialogs(this);
-  const std::optional<std::size_t> refused = ui::RefusedModelDependentChar(FromQt(field.text()), state_.settings, dialogs);
-  if (!refused) return true;
-  field.setFocus();
-  field.setSelection(static_cast<int>(*refused), 1);
-  return false;
-}
-
 void PropertyDialog::accept() {
-  if (!FieldAccepted(*to_) || !FieldAccepted(*subject_)) return;
+  if (!ModelDependentCharsAccepted(*to_, state_.settings) || !ModelDependentCharsAccepted(*subject_, state_.settings)) {
+    return;
+  }
   values_.account = std::max(0, account_->currentIndex());
   values_.to = FromQt(to_->text());
   values_.subject = FromQt(subject_->text());

@@ -37,8 +37,6 @@ class PropertyDialog final : public QDialog {
 
  private:
   void ApplyCaptions();
-  // False when the user refused a character in the field, which is then selected there.
-  bool FieldAccepted(QLineEdit& field);
 
   ui::ProgramState& state_;
   compose::PropertyValues values_;

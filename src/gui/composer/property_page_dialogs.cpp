@@ -17,18 +17,21 @@ namespace zelk::gui {
 
 namespace {
 
-QPushButton* NewButton(const char* text, QWidget* parent) {
-  auto* button = new QPushButton(text, parent);
-  button->setAutoDefault(false);
-  return button;
-}
-
 bool AskYes(QWidget* parent, const char* title, const char* question) {
   return MessageBoxes(parent).ShowMessage(title, question, ports::MessageIcon::kQuestion,
                                           ports::MessageButtons::kYesNo) == ports::Answer::kYes;
 }
 
 }  // namespace
+
+bool ModelDependentCharsAccepted(QLineEdit& field, const config::Settings& settings) {
+  MessageBoxes dialogs(&field);
+  const std::optional<std::size_t> refused = ui::RefusedModelDependentChar(FromQt(field.text()), settings, dialogs);
+  if (!refused) return true;
+  field.setFocus();
+  field.setSelection(static_cast<int>(*refused), 1);
+  return false;
+}
 
 CopyAddressesDialog::CopyAddressesDialog(ui::ProgramState& state, const store::OptionalText& cc,
                                          const store::OptionalText& bcc, QWidget* parent)
@@ -80,15 +83,9 @@ void CopyAddressesDialog::Fill() {
 }
 
 bool CopyAddressesDialog::Add() {
-  MessageBoxes dialogs(this);
-  const platform::Text typed = FromQt(field_->text());
-  if (const std::optional<std::size_t> refused = ui::RefusedModelDependentChar(typed, state_.settings, dialogs)) {
-    field_->setFocus();
-    field_->setSelection(static_cast<int>(*refused), 1);
-    return false;
-  }
-  if (!compose::AddCopyRows(rows_, typed, type_->currentIndex() == 1)) {
-    dialogs.ShowMessage("Error", compose::kNoAddressSet, ports::MessageIcon::kExclamation, ports::MessageButtons::kOk);
+  if (!ModelDependentCharsAccepted(*field_, state_.settings)) return false;
+  if (!compose::AddCopyRows(rows_, FromQt(field_->text()), type_->currentIndex() == 1)) {
+    MessageBoxes(this).ShowMessage("Error", compose::kNoAddressSet, ports::MessageIcon::kExclamation, ports::MessageButtons::kOk);
     return false;
   }
   field_->clear();

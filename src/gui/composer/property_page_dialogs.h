@@ -13,6 +13,10 @@
 // The Property dialog's three pages, each a dialog over the dialog's scratch copy.
 namespace zelk::gui {
 
+// The model-dependent question on a field's text; false when the user refused the character,
+// which is then selected in the field.
+bool ModelDependentCharsAccepted(QLineEdit& field, const config::Settings& settings);
+
 // "Cc, Bcc": the copies' addresses, one per row, typed in the field above the list.
 class CopyAddressesDialog final : public QDialog {
  public:

@@ -48,6 +48,13 @@ QComboBox* NewTlsChoice(store::TlsMode mode, const char* name, QWidget* parent) 
   return choice;
 }
 
+QPushButton* NewButton(const char* text, QWidget* parent, const char* name) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  button->setAutoDefault(false);
+  if (name != nullptr) button->setObjectName(name);
+  return button;
+}
+
 QDialogButtonBox* NewOkCancel(QDialog& dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <functional>
@@ -29,6 +30,9 @@ QSpinBox* NewNumberField(int value, int minimum, int maximum, const char* name, 
 QCheckBox* NewBox(const char* label, bool checked, const char* name, QWidget* parent);
 // "None", "Implicit TLS", "STARTTLS" in the order of store::TlsMode.
 QComboBox* NewTlsChoice(store::TlsMode mode, const char* name, QWidget* parent);
+
+// A dialog's push button that Return never presses: Return is for the dialog's OK.
+QPushButton* NewButton(const char* text, QWidget* parent, const char* name = nullptr);
 
 // OK and Cancel under a dialog, wired to accept and reject.
 QDialogButtonBox* NewOkCancel(QDialog& dialog);
