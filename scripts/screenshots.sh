@@ -2,8 +2,8 @@
 # Takes the README's screenshots of the desktop program on the demo's mail (docs/screenshots/):
 # the main window, the thread view, the compact layout of a narrow window, the new-mail
 # notice, every page of the settings sheets, the viewer (Western and Japanese text, a message with
-# attachments and its Edit menu), the address book, and the composer with its Property dialog
-# and pages. Runs on a private X server (Xvfb).
+# attachments and its Edit menu), the address book, and the composer (a reply with copies and an
+# attachment, a Japanese reply with a long subject) with its Property dialog and pages. Runs on a private X server (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build/default
@@ -139,3 +139,18 @@ composer=$(focus_find '^Mail Edit')
 xdotool windowsize --sync "$composer" 640 420
 xdotool windowfocus --sync "$composer" type --delay 10 'Count me in for Friday.'
 shot "$composer" composer.png
+xdotool windowfocus --sync "$composer" key ctrl+g
+
+# A reply in Japanese with a long subject: the summary and the quoted text as they are drawn.
+# Saving showed the Outbox; the Demo account is the mailbox after it.
+keys alt+Down
+sleep 0.5
+go_to_row "$(row_of '打ち合わせ')"
+keys ctrl+r
+property=$(focus_find '^Property$')
+xdotool windowfocus --sync "$property" key End
+xdotool windowfocus --sync "$property" type --delay 10 ' - agenda, travel plans, the budget for the spring workshop and who brings the projector'
+xdotool windowfocus --sync "$property" key Return
+composer=$(focus_find '^Mail Edit')
+xdotool windowsize --sync "$composer" 640 420
+shot "$composer" composer-japanese.png

@@ -14,6 +14,8 @@ QLabel* PutHeaderOverText(QMainWindow& window, QWidget& text) {
   header->setTextInteractionFlags(Qt::TextSelectableByMouse);
   header->setContentsMargins(4, 2, 4, 2);
   header->setFrameShape(QFrame::StyledPanel);
+  // A long subject or list of addresses goes on over more lines instead of past the edge.
+  header->setWordWrap(true);
   text.setParent(central);
   layout->addWidget(header);
   layout->addWidget(&text, 1);
